@@ -1,0 +1,31 @@
+# qev_test(NAME SOURCES file... LIBS lib...): one GoogleTest binary run by
+# CTest. Each test gets a class registry of its own, so registrations made by
+# a test never leak into the user's registry or into another test.
+function(qev_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} qev_test_support GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QEV_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}/classes.reg;QEV_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
+
+# Adds every immediate subdirectory of the current one that has a
+# CMakeLists.txt, so that each piece's tests, tools or benchmarks live in a
+# folder of their own.
+macro(qev_add_subdirectories)
+  file(GLOB _qev_children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  list(SORT _qev_children)
+  foreach(_qev_child ${_qev_children})
+    get_filename_component(_qev_dir ${_qev_child} DIRECTORY)
+    add_subdirectory(${_qev_dir})
+  endforeach()
+endmacro()
