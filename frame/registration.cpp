@@ -1,0 +1,56 @@
+#include "frame/registration.h"
+
+#include <memory>
+#include <vector>
+
+#include "frame/pending_report.h"
+#include "frame/report_makers.h"
+#include "platform/ci_map.h"
+
+namespace qev::frame {
+
+namespace {
+
+struct Built {
+  const char* name;
+  ReportMaker maker;
+};
+
+// The classes whose calculation is built.
+const Built kBuilt[] = {
+    {"Rpt_RegCz", &MakeRpt_RegCz},
+    {"Rpt_Kc_Query", &MakeRpt_Kc_Query},
+};
+
+class ReportFactory : public ClassFactory {
+ public:
+  explicit ReportFactory(const ClassSpec& spec) : spec_(spec), maker_(MakerOf(spec.name)) {}
+  Object CreateInstance() override { return maker_(spec_); }
+
+ private:
+  const ClassSpec& spec_;
+  ReportMaker maker_;
+};
+
+}  // namespace
+
+ReportMaker MakerOf(std::string_view class_name) {
+  for (const Built& b : kBuilt)
+    if (EqualsNoCase(b.name, class_name)) return b.maker;
+  return &MakePendingReport;
+}
+
+ServerModule& RptCalModule() {
+  static ServerModule* module = [] {
+    std::vector<ServerModule::Class> classes;
+    for (const ClassSpec& spec : Catalogue())
+      classes.push_back({ClassInfo{spec.progid, spec.clsid, spec.iid},
+                         new ReportFactory(spec)});  // lives as long as the library
+    return new ServerModule(std::move(classes));
+  }();
+  return *module;
+}
+
+void RegisterLinkedClasses() { RptCalModule().RegisterLinked(); }
+
+}  // namespace qev::frame

@@ -1,0 +1,12 @@
+// The makers of the report components that are built, one per class,
+// defined in the class's own source unit under reports/.
+#pragma once
+
+#include "frame/registration.h"
+
+namespace qev::frame {
+
+Object MakeRpt_RegCz(const ClassSpec& spec);
+Object MakeRpt_Kc_Query(const ClassSpec& spec);
+
+}  // namespace qev::frame
