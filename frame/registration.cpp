@@ -18,6 +18,12 @@ struct Built {
 
 // The classes whose calculation is built.
 const Built kBuilt[] = {
+    {"Rpt_Tol_Good", &MakeRpt_Tol_Good},
+    {"Rpt_Fy_Good", &MakeRpt_Fy_Good},
+    {"Rpt_Zy_Good", &MakeRpt_Zy_Good},
+    {"Rpt_KcCk", &MakeRpt_KcCk},
+    {"Rpt_KcRk", &MakeRpt_KcRk},
+    {"Rpt_Kc_Count", &MakeRpt_Kc_Count},
     {"Rpt_RegCz", &MakeRpt_RegCz},
     {"Rpt_Kc_Query", &MakeRpt_Kc_Query},
 };

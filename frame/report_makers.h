@@ -6,6 +6,12 @@
 
 namespace qev::frame {
 
+Object MakeRpt_Tol_Good(const ClassSpec& spec);
+Object MakeRpt_Fy_Good(const ClassSpec& spec);
+Object MakeRpt_Zy_Good(const ClassSpec& spec);
+Object MakeRpt_KcCk(const ClassSpec& spec);
+Object MakeRpt_KcRk(const ClassSpec& spec);
+Object MakeRpt_Kc_Count(const ClassSpec& spec);
 Object MakeRpt_RegCz(const ClassSpec& spec);
 Object MakeRpt_Kc_Query(const ClassSpec& spec);
 
