@@ -1,0 +1,30 @@
+#include "host/host.h"
+
+#include "host/host_lib.h"
+#include "host/query_object.h"
+#include "host/sql_text.h"
+#include "host/sqlite_database.h"
+#include "platform/error.h"
+
+namespace qev::host {
+
+Object CreateHostLib(const std::string& connection, const std::string& computer_name) {
+  auto query = std::make_shared<QueryObject>(OpenSqliteDatabase(connection));
+  return std::make_shared<HostLib>(std::move(query), std::make_shared<ParaObject>(computer_name));
+}
+
+Object CreateQueryObj(const std::string& connection) {
+  return std::make_shared<QueryObject>(OpenSqliteDatabase(connection));
+}
+
+void CreateFixedTables(const Object& query_obj) {
+  auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
+  if (query == nullptr)
+    Raise(kErrBadStatement, "CreateFixedTables needs a query object of the host library",
+          std::string(kSqliteSource));
+  const Variant target(query_obj);
+  for (const std::string& statement : SplitStatements(query->database()->FixedTablesDdl()))
+    Call(target, "Exec", Variant(statement));
+}
+
+}  // namespace qev::host

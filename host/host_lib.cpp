@@ -1,0 +1,56 @@
+#include "host/host_lib.h"
+
+#include "platform/error.h"
+
+namespace qev::host {
+
+ParaObject::ParaObject(std::string computer_name) : computer_name_(std::move(computer_name)) {}
+
+const TypeInfo& ParaObject::Type() {
+  static const TypeInfo info("_ParaObj", Guid::FromLiteral("{EFCE651D-FE98-490B-8526-737B94E81CA9}"),
+                             "qev.HostPara",
+                             {Property("ComputerName", VarType::kString, kInvokeGet | kInvokeLet)});
+  return info;
+}
+
+Variant ParaObject::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) {
+  if (member.id != 0) Raise(kErrNoMember);
+  if (kind == kInvokeLet) {
+    set_computer_name(args[args.size() - 1].string());
+    return {};
+  }
+  return Variant(computer_name());
+}
+
+std::string ParaObject::computer_name() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return computer_name_;
+}
+
+void ParaObject::set_computer_name(std::string name) {
+  std::lock_guard<std::mutex> lock(mu_);
+  computer_name_ = std::move(name);
+}
+
+HostLib::HostLib(Object report_query, Object para)
+    : report_query_(std::move(report_query)), para_(std::move(para)) {}
+
+const TypeInfo& HostLib::Type() {
+  static const TypeInfo info("_HostLib", Guid::FromLiteral("{9791229A-AA86-436C-A4F9-EDD549CB816A}"),
+                             "qev.HostLib",
+                             {
+                                 Property("DbA_Query0_Obj", VarType::kObject, kInvokeGet),
+                                 Property("Global_Para_Obj", VarType::kObject, kInvokeGet),
+                             });
+  return info;
+}
+
+Variant HostLib::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) {
+  switch (member.id) {
+    case 0: return Variant(report_query_);
+    case 1: return Variant(para_);
+  }
+  Raise(kErrNoMember);
+}
+
+}  // namespace qev::host

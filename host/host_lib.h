@@ -1,0 +1,48 @@
+// The host library object (Global_Lib_Obj) and its parameter object
+// (Global_Para_Obj).
+//
+// Host library object, members in slot order:
+//   DbA_Query0_Obj (get)   the report query object (always the same one)
+//   Global_Para_Obj (get)  the workstation's parameter object
+// Parameter object:
+//   ComputerName (get/let) the workstation name; read afresh at every use by
+//                          the components, so a change is seen at once.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "platform/dispatch.h"
+
+namespace qev::host {
+
+class ParaObject final : public Dispatch {
+ public:
+  explicit ParaObject(std::string computer_name);
+
+  static const TypeInfo& Type();
+  const TypeInfo& type_info() const override { return Type(); }
+  Variant Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) override;
+
+  std::string computer_name() const;
+  void set_computer_name(std::string name);
+
+ private:
+  mutable std::mutex mu_;
+  std::string computer_name_;
+};
+
+class HostLib final : public Dispatch {
+ public:
+  HostLib(Object report_query, Object para);
+
+  static const TypeInfo& Type();
+  const TypeInfo& type_info() const override { return Type(); }
+  Variant Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) override;
+
+ private:
+  Object report_query_;
+  Object para_;
+};
+
+}  // namespace qev::host

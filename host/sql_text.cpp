@@ -1,0 +1,219 @@
+#include "host/sql_text.h"
+
+#include "platform/ci_map.h"
+#include "platform/error.h"
+#include "platform/value_list.h"
+
+namespace qev::host {
+
+namespace {
+
+bool IsIdentStart(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+bool IsPlainIdentifier(std::string_view name) {
+  if (name.empty() || !IsIdentStart(name[0])) return false;
+  for (char c : name)
+    if (!IsIdentChar(c)) return false;
+  return true;
+}
+
+std::string_view Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+// Position just after the quoted text that starts at `pos` (its opening
+// quote `quote`, doubled quotes inside); the end of the text when it is not
+// closed.
+size_t SkipQuoted(std::string_view sql, size_t pos, char close) {
+  ++pos;
+  while (pos < sql.size()) {
+    if (sql[pos] == close) {
+      if (close != ']' && pos + 1 < sql.size() && sql[pos + 1] == close) {
+        pos += 2;
+        continue;
+      }
+      return pos + 1;
+    }
+    ++pos;
+  }
+  return pos;
+}
+
+// If a comment starts at `pos`, the position after it; otherwise `pos`.
+size_t SkipComment(std::string_view sql, size_t pos) {
+  if (pos + 1 >= sql.size()) return pos;
+  if (sql[pos] == '-' && sql[pos + 1] == '-') {
+    size_t nl = sql.find('\n', pos + 2);
+    return nl == std::string_view::npos ? sql.size() : nl + 1;
+  }
+  if (sql[pos] == '/' && sql[pos + 1] == '*') {
+    size_t end = sql.find("*/", pos + 2);
+    return end == std::string_view::npos ? sql.size() : end + 2;
+  }
+  return pos;
+}
+
+// If a quoted literal or identifier or a comment starts at `pos`, the
+// position after it; otherwise `pos`.
+size_t SkipQuotedOrComment(std::string_view sql, size_t pos) {
+  switch (sql[pos]) {
+    case '\'': return SkipQuoted(sql, pos, '\'');
+    case '"': return SkipQuoted(sql, pos, '"');
+    case '`': return SkipQuoted(sql, pos, '`');
+    case '[': return SkipQuoted(sql, pos, ']');
+    default: return SkipComment(sql, pos);
+  }
+}
+
+}  // namespace
+
+bool IsIdentifier(std::string_view name) {
+  size_t dot = name.find('.');
+  if (dot == std::string_view::npos) return IsPlainIdentifier(name);
+  return IsPlainIdentifier(name.substr(0, dot)) && IsPlainIdentifier(name.substr(dot + 1));
+}
+
+void RequireIdentifier(std::string_view name, std::string_view what, const std::string& source) {
+  if (IsIdentifier(name)) return;
+  Raise(kErrBadStatement,
+        "Refused " + std::string(what) + " '" + std::string(name) +
+            "': a name must be an identifier (letters, digits and '_', optionally schema.name)",
+        source);
+}
+
+void SplitFieldList(std::string_view list, const std::string& source,
+                    std::vector<std::string_view>* names) {
+  names->clear();
+  if (Trim(list).empty()) return;
+  size_t pos = 0;
+  while (true) {
+    size_t comma = list.find(',', pos);
+    std::string_view name =
+        Trim(list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+    RequireIdentifier(name, "field name", source);
+    names->push_back(name);
+    if (comma == std::string_view::npos) break;
+    pos = comma + 1;
+  }
+}
+
+void SplitValueList(std::string_view list, std::vector<std::string_view>* values) {
+  values->clear();
+  size_t pos = 0;
+  while (true) {
+    size_t sep = list.find(kValueListSeparator, pos);
+    if (sep == std::string_view::npos) {
+      values->push_back(list.substr(pos));
+      return;
+    }
+    values->push_back(list.substr(pos, sep - pos));
+    pos = sep + kValueListSeparator.size();
+  }
+}
+
+size_t SkipBlanksAndComments(std::string_view sql, size_t pos) {
+  while (pos < sql.size()) {
+    if (IsBlank(sql[pos])) {
+      ++pos;
+      continue;
+    }
+    size_t after = SkipComment(sql, pos);
+    if (after == pos) break;
+    pos = after;
+  }
+  return pos;
+}
+
+bool IsEmptyTail(std::string_view tail) {
+  size_t pos = 0;
+  while (true) {
+    pos = SkipBlanksAndComments(tail, pos);
+    if (pos >= tail.size()) return true;
+    if (tail[pos] != ';') return false;
+    ++pos;
+  }
+}
+
+std::string FirstKeyword(std::string_view sql) {
+  size_t pos = SkipBlanksAndComments(sql, 0);
+  size_t end = pos;
+  while (end < sql.size() && IsIdentChar(sql[end])) ++end;
+  return ToLowerAscii(sql.substr(pos, end - pos));
+}
+
+std::vector<std::string> SplitStatements(std::string_view script) {
+  std::vector<std::string> out;
+  size_t start = 0, pos = 0;
+  auto flush = [&](size_t end) {
+    std::string_view piece = script.substr(start, end - start);
+    if (SkipBlanksAndComments(piece, 0) < piece.size()) out.emplace_back(Trim(piece));
+  };
+  while (pos < script.size()) {
+    if (script[pos] == ';') {
+      flush(pos);
+      start = ++pos;
+      continue;
+    }
+    size_t after = SkipQuotedOrComment(script, pos);
+    pos = after == pos ? pos + 1 : after;
+  }
+  flush(script.size());
+  return out;
+}
+
+namespace internal {
+
+bool FindDateEscape(std::string_view text, size_t pos, const std::string& source,
+                    DateEscape* found) {
+  while (pos < text.size()) {
+    if (text[pos] != '{') {
+      size_t after = SkipQuotedOrComment(text, pos);
+      pos = after == pos ? pos + 1 : after;
+      continue;
+    }
+    // "{" blanks keyword blanks 'text' blanks "}"
+    const size_t begin = pos;
+    size_t p = pos + 1;
+    while (p < text.size() && IsBlank(text[p])) ++p;
+    size_t kw = p;
+    while (p < text.size() && IsIdentChar(text[p])) ++p;
+    const std::string keyword = ToLowerAscii(text.substr(kw, p - kw));
+    while (p < text.size() && IsBlank(text[p])) ++p;
+    if ((keyword != "d" && keyword != "ts") || p >= text.size() || text[p] != '\'') {
+      pos = begin + 1;  // some other brace: not ours
+      continue;
+    }
+    size_t close = text.find('\'', p + 1);
+    if (close == std::string_view::npos) {
+      pos = begin + 1;
+      continue;
+    }
+    std::string_view value = text.substr(p + 1, close - p - 1);
+    p = close + 1;
+    while (p < text.size() && IsBlank(text[p])) ++p;
+    if (p >= text.size() || text[p] != '}') {
+      pos = begin + 1;
+      continue;
+    }
+    if (!ParseDate(value, &found->date))
+      Raise(kErrBadStatement,
+            "Refused date escape '" + std::string(text.substr(begin, p + 1 - begin)) +
+                "': '" + std::string(value) + "' is not a date (yyyy-mm-dd)",
+            source);
+    found->begin = begin;
+    found->end = p + 1;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace internal
+
+}  // namespace qev::host

@@ -1,0 +1,82 @@
+// Text helpers of the host services: names, field and value lists,
+// statement scripts and the portable date escape. Engine-independent.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/variant.h"
+
+namespace qev::host {
+
+// True for an identifier [A-Za-z_][A-Za-z0-9_]*, optionally qualified by one
+// schema name ("main.rpt_header").
+bool IsIdentifier(std::string_view name);
+
+// Raises kErrBadStatement (with `source`) unless `name` is an identifier;
+// `what` names the argument in the message ("table name", "field name").
+void RequireIdentifier(std::string_view name, std::string_view what, const std::string& source);
+
+// Splits a field list at commas, trimming blanks around each name; the empty
+// list gives no names. Each name is checked with RequireIdentifier.
+void SplitFieldList(std::string_view list, const std::string& source,
+                    std::vector<std::string_view>* names);
+
+// Splits a value list at qev::kValueListSeparator. The empty list is one
+// empty value. Views point into `list`.
+void SplitValueList(std::string_view list, std::vector<std::string_view>* values);
+
+// Position of the first character after blanks and SQL comments ("-- ..."
+// to the end of the line, "/* ... */") from `pos`; an unterminated block
+// comment runs to the end.
+size_t SkipBlanksAndComments(std::string_view sql, size_t pos);
+
+// True when `tail` holds nothing but blanks, comments and semicolons: what
+// may follow the one statement of a call.
+bool IsEmptyTail(std::string_view tail);
+
+// The first keyword of a statement, lower-cased ("select", "create", ...).
+std::string FirstKeyword(std::string_view sql);
+
+// Splits a script into its statements at the semicolons that lie outside
+// quotes and comments; pieces holding only blanks and comments are dropped.
+// (Not for trigger bodies, whose inner semicolons it would split at.)
+std::vector<std::string> SplitStatements(std::string_view script);
+
+// Replaces every portable date escape {d 'yyyy-mm-dd'} (also the timestamp
+// escape {ts '...'}; letter case and blanks inside the braces free) that lies
+// outside a quoted literal by `literal(date)`. A date escape whose text is no
+// date raises kErrBadStatement. Everything else is copied unchanged.
+template <typename Literal>
+std::string ReplaceDateEscapes(std::string_view cond, Literal&& literal,
+                               const std::string& source);
+
+namespace internal {
+// One escape found by FindDateEscape: [begin, end) in the text and its date.
+struct DateEscape {
+  size_t begin = 0, end = 0;
+  Date date;
+};
+// Finds the next date escape at or after `pos` outside quoted literals;
+// false when there is none.
+bool FindDateEscape(std::string_view text, size_t pos, const std::string& source,
+                    DateEscape* found);
+}  // namespace internal
+
+template <typename Literal>
+std::string ReplaceDateEscapes(std::string_view cond, Literal&& literal,
+                               const std::string& source) {
+  std::string out;
+  size_t pos = 0;
+  internal::DateEscape esc;
+  while (internal::FindDateEscape(cond, pos, source, &esc)) {
+    out.append(cond.substr(pos, esc.begin - pos));
+    out += literal(esc.date);
+    pos = esc.end;
+  }
+  out.append(cond.substr(pos));
+  return out;
+}
+
+}  // namespace qev::host

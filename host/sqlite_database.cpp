@@ -1,0 +1,273 @@
+#include "host/sqlite_database.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "host/sql_text.h"
+#include "host/statement_cache.h"
+#include "platform/ci_map.h"
+#include "platform/error.h"
+
+namespace qev::host {
+
+Database::~Database() = default;
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 30000;
+constexpr size_t kStatementCacheSize = 64;
+
+struct ConnectionCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using ConnectionPtr = std::unique_ptr<sqlite3, ConnectionCloser>;
+
+// Resets a statement and drops its bindings when the call leaves, on every
+// path, so that no read snapshot or write lock outlives the call and no
+// borrowed parameter text stays bound.
+class ResetGuard {
+ public:
+  explicit ResetGuard(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~ResetGuard() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  ResetGuard(const ResetGuard&) = delete;
+  ResetGuard& operator=(const ResetGuard&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+};
+
+Variant ColumnValue(sqlite3_stmt* stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER: return Variant::FromInt64(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, column));
+    case SQLITE_NULL: return Variant::Null();
+    case SQLITE_BLOB: {
+      const void* data = sqlite3_column_blob(stmt, column);
+      const int size = sqlite3_column_bytes(stmt, column);
+      return Variant(std::string(static_cast<const char*>(data), static_cast<size_t>(size)));
+    }
+    default: {  // SQLITE_TEXT
+      const unsigned char* text = sqlite3_column_text(stmt, column);
+      const int size = sqlite3_column_bytes(stmt, column);
+      return Variant(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(size)));
+    }
+  }
+}
+
+// SQLite's rule for the affinity of a declared column type, reduced to the
+// one question the host asks: is it TEXT affinity?
+bool DeclaredTypeIsText(std::string_view declared) {
+  const std::string upper = ToUpperAscii(declared);
+  if (upper.find("INT") != std::string::npos) return false;
+  return upper.find("CHAR") != std::string::npos || upper.find("CLOB") != std::string::npos ||
+         upper.find("TEXT") != std::string::npos;
+}
+
+class SqliteDatabase final : public Database {
+ public:
+  explicit SqliteDatabase(const std::string& path) : source_(kSqliteSource) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    db_.reset(raw);  // a handle comes back even on most failures; close it either way
+    if (rc != SQLITE_OK) {
+      const std::string message = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+      Raise(kErrDatabase, "Cannot open database '" + path + "': " + message, source_);
+    }
+    sqlite3_extended_result_codes(db_.get(), 1);
+    sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
+    const bool in_memory = path.empty() || path == ":memory:" || path.starts_with("file::memory:");
+    ResultTable mode;
+    ExecuteLocked("PRAGMA journal_mode=WAL", {}, &mode, SIZE_MAX);
+    const std::string got = mode.row_count ? ToLowerAscii(mode.at(0, 0).ToText()) : "";
+    if (!in_memory && got != "wal")
+      Raise(kErrDatabase,
+            "Cannot put database '" + path + "' into WAL mode (journal mode is '" + got + "')",
+            source_);
+    ExecuteLocked("PRAGMA synchronous=NORMAL", {}, nullptr, SIZE_MAX);
+  }
+
+  ~SqliteDatabase() override {
+    cache_.Clear();  // statements go before the connection
+  }
+
+  const std::string& source() const override { return source_; }
+
+  void Execute(std::string_view sql, std::span<const SqlParam> params, ResultTable* result,
+               size_t max_rows) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    ExecuteLocked(sql, params, result, max_rows);
+  }
+
+  bool IsTextColumn(std::string_view table, std::string_view column) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    const TableColumns* columns = ColumnsLocked(table);
+    if (columns == nullptr) return false;
+    auto it = columns->find(column);
+    return it != columns->end() && it->second;
+  }
+
+  int64_t NextSequenceValue(std::string_view name) override {
+    // One statement: the row is created at 1 or raised by one under the
+    // database's write lock, so every connection and process gets its own
+    // value.
+    static constexpr std::string_view kNext =
+        "insert into qev_sequence (name, value) values (?1, 1) "
+        "on conflict (name) do update set value = value + 1 returning value";
+    const SqlParam param = SqlParam::Text(name);
+    ResultTable out;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      ExecuteLocked(kNext, std::span<const SqlParam>(&param, 1), &out, SIZE_MAX);
+    }
+    if (out.row_count != 1) Raise(kErrDatabase, "Sequence '" + std::string(name) + "' gave no value", source_);
+    const Variant& v = out.at(0, 0);
+    return v.type() == VarType::kInt32 ? v.ToInt32() : static_cast<int64_t>(v.ToDouble());
+  }
+
+  void AppendParamMarker(std::string* sql, int /*index*/) const override { sql->push_back('?'); }
+
+  std::string DateLiteral(Date date) const override {
+    const DateParts p = SplitDate(date);
+    char buf[40];
+    if (p.hour == 0 && p.minute == 0 && p.second == 0)
+      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d'", p.year, p.month, p.day);
+    else
+      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", p.year, p.month, p.day,
+                    p.hour, p.minute, p.second);
+    return buf;
+  }
+
+  std::string NumericOrder(std::string_view field) const override {
+    return "cast(" + std::string(field) + " as real)";
+  }
+
+  std::string_view FixedTablesDdl() const override { return SqliteFixedTablesDdl(); }
+
+ private:
+  // Column name -> text column.
+  using TableColumns = CiMap<bool>;
+
+  [[noreturn]] void RaiseEngineError(std::string_view sql, const char* message) const {
+    Raise(kErrDatabase, std::string(message) + " [statement: " + std::string(sql) + "]", source_);
+  }
+
+  // A statement ready to run: from the cache, or prepared now. A statement
+  // that changes the schema is not cached; it is handed back in `owned`.
+  sqlite3_stmt* PrepareLocked(std::string_view sql, StatementPtr* owned, bool* schema_change) {
+    *schema_change = false;
+    if (sqlite3_stmt* cached = cache_.Find(sql)) return cached;
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v3(db_.get(), sql.data(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &raw, &tail);
+    StatementPtr stmt(raw);
+    if (rc != SQLITE_OK) RaiseEngineError(sql, sqlite3_errmsg(db_.get()));
+    if (stmt == nullptr)
+      Raise(kErrBadStatement, "Refused an empty statement [statement: " + std::string(sql) + "]",
+            source_);
+    const size_t used = static_cast<size_t>(tail - sql.data());
+    if (!IsEmptyTail(sql.substr(used)))
+      Raise(kErrBadStatement,
+            "Refused a text holding more than one statement; nothing was run [statement: " +
+                std::string(sql) + "]",
+            source_);
+    if (!sqlite3_stmt_readonly(stmt.get())) {
+      const std::string keyword = FirstKeyword(sql);
+      *schema_change = keyword == "create" || keyword == "drop" || keyword == "alter";
+    }
+    if (*schema_change) {
+      *owned = std::move(stmt);
+      return owned->get();
+    }
+    return cache_.Insert(sql, std::move(stmt));
+  }
+
+  void ExecuteLocked(std::string_view sql, std::span<const SqlParam> params, ResultTable* result,
+                     size_t max_rows) {
+    StatementPtr owned;
+    bool schema_change = false;
+    sqlite3_stmt* stmt = PrepareLocked(sql, &owned, &schema_change);
+    ResetGuard guard(stmt);
+    if (static_cast<size_t>(sqlite3_bind_parameter_count(stmt)) != params.size())
+      Raise(kErrBadStatement,
+            "Refused a statement with " + std::to_string(sqlite3_bind_parameter_count(stmt)) +
+                " parameter marker(s) for " + std::to_string(params.size()) +
+                " value(s) [statement: " + std::string(sql) + "]",
+            source_);
+    for (size_t i = 0; i < params.size(); ++i) {
+      const int index = static_cast<int>(i + 1);
+      const int rc = params[i].is_null
+                         ? sqlite3_bind_null(stmt, index)
+                         : sqlite3_bind_text(stmt, index, params[i].text.data(),
+                                             static_cast<int>(params[i].text.size()), SQLITE_STATIC);
+      if (rc != SQLITE_OK) RaiseEngineError(sql, sqlite3_errmsg(db_.get()));
+    }
+    const int columns = sqlite3_column_count(stmt);
+    if (result) {
+      result->names.clear();
+      result->cells.clear();
+      result->row_count = 0;
+      result->names.reserve(static_cast<size_t>(columns));
+      for (int c = 0; c < columns; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        result->names.emplace_back(name ? name : "");
+      }
+    }
+    while (true) {
+      const int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_ROW) {
+        if (result == nullptr) continue;
+        for (int c = 0; c < columns; ++c) result->cells.push_back(ColumnValue(stmt, c));
+        if (++result->row_count >= max_rows) break;
+        continue;
+      }
+      if (rc == SQLITE_DONE) break;
+      RaiseEngineError(sql, sqlite3_errmsg(db_.get()));
+    }
+    if (schema_change) tables_.clear();
+  }
+
+  // The columns of `table` ("name" or "schema.name"), loaded once; nullptr
+  // when the database has no such table (not remembered, so that a table
+  // created later is found).
+  const TableColumns* ColumnsLocked(std::string_view table) {
+    auto it = tables_.find(table);
+    if (it != tables_.end()) return &it->second;
+    ResultTable info;
+    const size_t dot = table.find('.');
+    if (dot == std::string_view::npos) {
+      const SqlParam p[] = {SqlParam::Text(table)};
+      ExecuteLocked("select name, type from pragma_table_info(?1)", p, &info, SIZE_MAX);
+    } else {
+      const SqlParam p[] = {SqlParam::Text(table.substr(dot + 1)),
+                            SqlParam::Text(table.substr(0, dot))};
+      ExecuteLocked("select name, type from pragma_table_info(?1, ?2)", p, &info, SIZE_MAX);
+    }
+    if (info.row_count == 0) return nullptr;
+    TableColumns columns;
+    for (size_t r = 0; r < info.row_count; ++r)
+      columns.emplace(info.at(r, 0).ToText(), DeclaredTypeIsText(ConcatText(info.at(r, 1))));
+    return &tables_.emplace(std::string(table), std::move(columns)).first->second;
+  }
+
+  std::string source_;
+  std::mutex mu_;
+  ConnectionPtr db_;  // declared before the cache: destroyed after it
+  StatementCache cache_{kStatementCacheSize};
+  CiMap<TableColumns> tables_;
+};
+
+}  // namespace
+
+std::shared_ptr<Database> OpenSqliteDatabase(const std::string& path) {
+  return std::make_shared<SqliteDatabase>(path);
+}
+
+}  // namespace qev::host
