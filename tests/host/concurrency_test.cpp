@@ -1,0 +1,118 @@
+// Several connections, threads and processes writing into one file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "tests/host/host_fixture.h"
+
+namespace qev::host::testing {
+namespace {
+
+class ConcurrencyTest : public HostTest {
+ protected:
+  ConcurrencyTest() {
+    CreateFixedTables(q_.object());
+    Exec("create table rows (computer text, n integer, sn integer)");
+  }
+
+  std::set<int64_t> AllSn() {
+    std::set<int64_t> out;
+    Variant rs = Open("select sn from rows");
+    for (int i = 0, n = Get(rs, "RecordCount").ToInt32(); i < n; ++i) {
+      out.insert(static_cast<int64_t>(Call(rs, "Fields", "sn").ToDouble()));
+      Call(rs, "MoveNext");
+    }
+    return out;
+  }
+};
+
+// What one workstation does: take a serial number and write a row with it,
+// `count` times, through its own connection.
+void Workstation(const std::string& path, const std::string& name, int count) {
+  Variant q = CreateQueryObj(path);
+  for (int i = 0; i < count; ++i) {
+    const std::string sn = Call(q, "SnValue", "TempID").ToText();
+    Call(q, "InsertRecord", "rows", "computer,n,sn", Values(name, std::to_string(i), sn));
+  }
+}
+
+TEST_F(ConcurrencyTest, FilesAreOpenedInWalModeWithNormalSync) {
+  EXPECT_EQ(Scalar("PRAGMA journal_mode"), Variant("wal"));
+  EXPECT_EQ(Scalar("PRAGMA synchronous"), Variant(int32_t{1}));  // NORMAL
+  EXPECT_GE(Scalar("PRAGMA busy_timeout").ToInt32(), 10000);
+  Variant other = CreateQueryObj(db_path_);
+  Variant rs = Call(other, "OpenRs", "PRAGMA journal_mode");
+  EXPECT_EQ(Call(rs, "Fields", int16_t{0}), Variant("wal"));
+  EXPECT_TRUE(std::filesystem::exists(db_path_ + "-wal"));
+}
+
+TEST_F(ConcurrencyTest, SnValueIsUniqueAcrossConnections) {
+  Variant a = CreateQueryObj(db_path_);
+  Variant b = CreateQueryObj(db_path_);
+  std::set<int64_t> seen;
+  for (int i = 0; i < 50; ++i) {
+    seen.insert(Call(a, "SnValue", "TempID").ToInt32());
+    seen.insert(Call(b, "SnValue", "TempID").ToInt32());
+    seen.insert(Call(q_, "SnValue", "TempID").ToInt32());
+  }
+  EXPECT_EQ(seen.size(), 150u);
+  EXPECT_EQ(*seen.begin(), 1);
+  EXPECT_EQ(*seen.rbegin(), 150);
+}
+
+TEST_F(ConcurrencyTest, ThreadsWritingAtOnceAllSucceed) {
+  std::vector<std::thread> threads;
+  std::vector<std::string> failures(4);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      try {
+        Workstation(db_path_, "T" + std::to_string(t), 100);
+      } catch (const RuntimeError& e) {
+        failures[t] = e.error().ToString();
+      }
+    });
+  for (auto& th : threads) th.join();
+  for (const auto& f : failures) EXPECT_EQ(f, "");
+  EXPECT_EQ(Count("rows"), 400);
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(Count("rows", "computer='T" + std::to_string(t) + "'"), 100);
+  EXPECT_EQ(AllSn().size(), 400u);
+}
+
+TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceBothSucceed) {
+  constexpr int kRows = 300;
+  std::vector<pid_t> children;
+  for (const char* name : {"P1", "P2"}) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int code = 0;
+      try {
+        Workstation(db_path_, name, kRows);
+      } catch (...) {
+        code = 1;
+      }
+      _exit(code);
+    }
+    children.push_back(pid);
+  }
+  // The parent writes at the same time.
+  Workstation(db_path_, "P0", kRows);
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  for (const char* name : {"P0", "P1", "P2"})
+    EXPECT_EQ(Count("rows", std::string("computer='") + name + "'"), kRows) << name;
+  const auto sn = AllSn();
+  EXPECT_EQ(sn.size(), 3u * kRows);  // no serial number was handed out twice
+  EXPECT_EQ(*sn.rbegin(), 3 * kRows);
+}
+
+}  // namespace
+}  // namespace qev::host::testing

@@ -1,0 +1,111 @@
+// Names, lists, statement tails and date escapes of the host services.
+#include "host/sql_text.h"
+
+#include <gtest/gtest.h>
+
+#include "host/sqlite_database.h"
+#include "platform/error.h"
+#include "platform/value_list.h"
+#include "tests/host/host_fixture.h"
+
+namespace qev::host {
+namespace {
+
+using testing::RaisedBy;
+
+const std::string kSource = "qev.Test";
+
+TEST(SqlTextTest, IdentifiersAcceptPlainAndSchemaQualifiedNamesOnly) {
+  for (const char* good : {"rpt_header", "_x", "F31", "main.rpt_header", "a.b"})
+    EXPECT_TRUE(IsIdentifier(good)) << good;
+  for (const char* bad : {"", "1a", "a b", "a-b", "a;drop table t", "t --", "a.b.c", ".a", "a.",
+                          "\"quoted\"", "[t]", "f(1)", "a,b", "na\xC3\xA9me"})
+    EXPECT_FALSE(IsIdentifier(bad)) << bad;
+}
+
+TEST(SqlTextTest, RequireIdentifierNamesTheRefusedText) {
+  Error e = RaisedBy([] { RequireIdentifier("t; drop table x", "table name", kSource); });
+  EXPECT_EQ(e.number, kErrBadStatement);
+  EXPECT_EQ(e.source, kSource);
+  EXPECT_NE(e.description.find("table name 't; drop table x'"), std::string::npos) << e.description;
+}
+
+TEST(SqlTextTest, FieldListsSplitAtCommasAndTrimBlanks) {
+  std::vector<std::string_view> names;
+  SplitFieldList("computer,qty,name, amt ,f01", kSource, &names);
+  EXPECT_EQ(names, (std::vector<std::string_view>{"computer", "qty", "name", "amt", "f01"}));
+  SplitFieldList("  ", kSource, &names);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(RaisedBy([&] { SplitFieldList("a,,b", kSource, &names); }).number, kErrBadStatement);
+  EXPECT_EQ(RaisedBy([&] { SplitFieldList("a,b=1", kSource, &names); }).number, kErrBadStatement);
+}
+
+TEST(SqlTextTest, ValueListsSplitAtTheSeparatorKeepingEmptyValues) {
+  std::vector<std::string_view> values;
+  const std::string sep(kValueListSeparator);
+  const std::string list = "a" + sep + sep + "c, d" + sep;
+  SplitValueList(list, &values);
+  EXPECT_EQ(values, (std::vector<std::string_view>{"a", "", "c, d", ""}));
+  SplitValueList("", &values);
+  EXPECT_EQ(values, (std::vector<std::string_view>{""}));
+}
+
+TEST(SqlTextTest, TailsMayHoldOnlyBlanksCommentsAndSemicolons) {
+  EXPECT_TRUE(IsEmptyTail(""));
+  EXPECT_TRUE(IsEmptyTail(" ;; -- note\n /* more */ ; "));
+  EXPECT_TRUE(IsEmptyTail("/* unterminated"));
+  EXPECT_FALSE(IsEmptyTail("; drop table x"));
+  EXPECT_FALSE(IsEmptyTail(" -- note\n select 1"));
+  EXPECT_FALSE(IsEmptyTail("/* c */ x"));
+}
+
+TEST(SqlTextTest, FirstKeywordSkipsCommentsAndFoldsCase) {
+  EXPECT_EQ(FirstKeyword("  -- c\n /* d */ CREATE table x (a)"), "create");
+  EXPECT_EQ(FirstKeyword("Select 1"), "select");
+  EXPECT_EQ(FirstKeyword(""), "");
+}
+
+TEST(SqlTextTest, ScriptsSplitAtSemicolonsOutsideQuotesAndComments) {
+  const auto parts = SplitStatements(
+      "-- header; with a semicolon\n"
+      "create table a (x text default 'a;b');\n"
+      "/* block ; */ insert into a values (\"q;\");\n"
+      "  ;  -- only a comment\n"
+      "select 1");
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0], "-- header; with a semicolon\ncreate table a (x text default 'a;b')");
+  EXPECT_EQ(parts[1], "/* block ; */ insert into a values (\"q;\")");
+  EXPECT_EQ(parts[2], "-- only a comment\nselect 1");  // a comment goes with the next statement
+}
+
+std::string Iso(Date d) {
+  const DateParts p = SplitDate(d);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "<%04d-%02d-%02d>", p.year, p.month, p.day);
+  return buf;
+}
+
+TEST(SqlTextTest, DateEscapesAreReplacedOutsideLiteralsOnly) {
+  auto convert = [](std::string_view s) { return ReplaceDateEscapes(s, Iso, kSource); };
+  EXPECT_EQ(convert("jzrday >= {d '2024-01-05'} and jzrday < { D  '2024/2/1' }"),
+            "jzrday >= <2024-01-05> and jzrday < <2024-02-01>");
+  EXPECT_EQ(convert("d={ts '2024.03.04 10:20:30'}"), "d=<2024-03-04>");
+  EXPECT_EQ(convert("name='{d ''2024-01-05''}' and x={d '2024-01-05'}"),
+            "name='{d ''2024-01-05''}' and x=<2024-01-05>");
+  EXPECT_EQ(convert("a=1 -- {d '2024-01-05'}"), "a=1 -- {d '2024-01-05'}");
+  EXPECT_EQ(convert("{fn ucase(name)}='A'"), "{fn ucase(name)}='A'");
+  EXPECT_EQ(convert(""), "");
+  EXPECT_EQ(convert("computer='WS1'"), "computer='WS1'");
+  Error e = RaisedBy([&] { convert("d={d '2024-13-01'}"); });
+  EXPECT_EQ(e.number, kErrBadStatement);
+  EXPECT_NE(e.description.find("2024-13-01"), std::string::npos);
+}
+
+TEST(SqlTextTest, FixedTablesScriptSplitsIntoCreateStatements) {
+  const auto parts = SplitStatements(SqliteFixedTablesDdl());
+  ASSERT_FALSE(parts.empty());
+  for (const auto& p : parts) EXPECT_EQ(FirstKeyword(p), "create") << p;
+}
+
+}  // namespace
+}  // namespace qev::host
