@@ -1,0 +1,288 @@
+// The read-then-write merge that the reports run for every source row: open
+// the workstation's row by its key, insert it when there is none, otherwise
+// update it with the old figures plus the new ones, close.
+//
+// The same statements run twice on the same database file: through the
+// host services (late-bound query object and record set, SQL text with the
+// key in it, value lists) and through raw SQLite calls prepared once with
+// bound parameters. Both run in autocommit mode, one transaction per
+// statement, as the reports do. Reported: rows per second of each and the
+// ratio host / raw.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "platform/dispatch.h"
+#include "platform/error.h"
+#include "platform/value_list.h"
+
+namespace {
+
+const std::string kWorkstation = "WS1";
+const std::string kTable = "rpt_merge";
+
+struct SourceRow {
+  std::string key;
+  double qty;
+  double amt;
+};
+
+// N source rows over K keys, in a scattered but fixed order.
+std::vector<SourceRow> MakeSource(int rows, int keys) {
+  std::vector<SourceRow> out;
+  out.reserve(static_cast<size_t>(rows));
+  for (int i = 0; i < rows; ++i) {
+    const int k = static_cast<int>((static_cast<int64_t>(i) * 7919) % keys);
+    out.push_back({"G" + std::to_string(100000 + k), static_cast<double>(1 + i % 3), (i % 100) * 0.25});
+  }
+  return out;
+}
+
+// A database file in a directory of its own, removed at the end.
+class BenchDb {
+ public:
+  BenchDb() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/qev-bench-XXXXXX";
+    if (mkdtemp(tmpl.data()) == nullptr) std::abort();
+    dir_ = tmpl;
+    host_ = qev::host::CreateHostLib(path(), kWorkstation);
+    query_ = qev::Get(qev::Variant(host_), "DbA_Query0_Obj");
+    Exec("create table " + kTable + " (computer text, qty integer, name text, amt real)");
+    Exec("create index " + kTable + "_key on " + kTable + " (computer, name)");
+  }
+  ~BenchDb() {
+    query_ = qev::Variant();
+    host_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  std::string path() const { return dir_ + "/report.db"; }
+  const qev::Variant& query() const { return query_; }
+  void Exec(const std::string& sql) { qev::Call(query_, "Exec", sql); }
+
+  // Empties the table and the write-ahead log, so that every run starts
+  // from the same state.
+  void Reset() {
+    Exec("delete from " + kTable);
+    qev::Call(qev::Call(query_, "OpenRs", "PRAGMA wal_checkpoint(TRUNCATE)"), "Close");
+  }
+
+  // count, sum(qty), sum(amt) of the table, as text, to compare two runs.
+  std::string Totals() {
+    qev::Variant rs = qev::Call(query_, "OpenRs",
+                                "select count(*), sum(qty), sum(amt) from " + kTable);
+    std::string out;
+    for (int16_t c = 0; c < 3; ++c) out += qev::ConcatText(qev::Call(rs, "Fields", c)) + " ";
+    return out;
+  }
+
+ private:
+  std::string dir_;
+  qev::Object host_;
+  qev::Variant query_;
+};
+
+// ------------------------------------------------------------ through the host
+
+void MergeThroughHost(const qev::Variant& q, const std::vector<SourceRow>& source) {
+  const std::string sep(qev::kValueListSeparator);
+  for (const SourceRow& row : source) {
+    const std::string cond = "name='" + row.key + "' and computer='" + kWorkstation + "'";
+    qev::Variant rs =
+        qev::Call(q, "OpenRs", "select computer,qty,name, amt from " + kTable + " where " + cond);
+    if (qev::Get(rs, "RecordCount").ToInt32() == 0) {
+      qev::Call(q, "InsertRecord", kTable, "computer,qty,name,amt",
+                kWorkstation + sep + qev::FormatDouble(row.qty) + sep + row.key + sep +
+                    qev::FormatDouble(row.amt));
+    } else {
+      const double qty = qev::Call(rs, "Fields", "qty").ToDouble() + row.qty;
+      const double amt = qev::Call(rs, "Fields", "amt").ToDouble() + row.amt;
+      qev::Call(q, "UpdateRecord", kTable, "qty,amt",
+                qev::FormatDouble(qty) + sep + qev::FormatDouble(amt), cond);
+    }
+    qev::Call(rs, "Close");
+  }
+}
+
+// ------------------------------------------------------------ raw SQLite
+
+struct Finalizer {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Stmt = std::unique_ptr<sqlite3_stmt, Finalizer>;
+struct Closer {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+
+class RawMerge {
+ public:
+  explicit RawMerge(const std::string& path) {
+    sqlite3* db = nullptr;
+    Check(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr), db);
+    db_.reset(db);
+    sqlite3_busy_timeout(db, 30000);
+    Check(sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr), db);
+    select_ = Prepare("select computer,qty,name, amt from " + kTable + " where name=? and computer=?");
+    insert_ = Prepare("insert into " + kTable + " (computer,qty,name,amt) values (?,?,?,?)");
+    update_ = Prepare("update " + kTable + " set qty=?,amt=? where name=? and computer=?");
+  }
+
+  void Run(const std::vector<SourceRow>& source) {
+    sqlite3* db = db_.get();
+    for (const SourceRow& row : source) {
+      sqlite3_stmt* s = select_.get();
+      BindText(s, 1, row.key);
+      BindText(s, 2, kWorkstation);
+      int rc = sqlite3_step(s);
+      const bool found = rc == SQLITE_ROW;
+      if (!found && rc != SQLITE_DONE) Check(rc, db);
+      double qty = 0, amt = 0;
+      if (found) {
+        qty = sqlite3_column_double(s, 1) + row.qty;
+        amt = sqlite3_column_double(s, 3) + row.amt;
+      }
+      sqlite3_reset(s);
+      if (!found) {
+        const std::string q = qev::FormatDouble(row.qty), a = qev::FormatDouble(row.amt);
+        sqlite3_stmt* w = insert_.get();
+        BindText(w, 1, kWorkstation);
+        BindText(w, 2, q);
+        BindText(w, 3, row.key);
+        BindText(w, 4, a);
+        Step(w);
+      } else {
+        const std::string q = qev::FormatDouble(qty), a = qev::FormatDouble(amt);
+        sqlite3_stmt* w = update_.get();
+        BindText(w, 1, q);
+        BindText(w, 2, a);
+        BindText(w, 3, row.key);
+        BindText(w, 4, kWorkstation);
+        Step(w);
+      }
+    }
+  }
+
+ private:
+  static void Check(int rc, sqlite3* db) {
+    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return;
+    std::fprintf(stderr, "sqlite: %s\n", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    std::abort();
+  }
+  Stmt Prepare(const std::string& sql) {
+    sqlite3_stmt* s = nullptr;
+    Check(sqlite3_prepare_v3(db_.get(), sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr), db_.get());
+    return Stmt(s);
+  }
+  static void BindText(sqlite3_stmt* s, int i, const std::string& v) {
+    sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+  }
+  void Step(sqlite3_stmt* s) {
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    Check(rc, db_.get());
+  }
+
+  std::unique_ptr<sqlite3, Closer> db_;
+  Stmt select_, insert_, update_;
+};
+
+// ------------------------------------------------------------ benchmarks
+
+double g_host_rate = 0, g_raw_rate = 0;
+
+// One timed run of `merge` over `source` on an empty table; rows per second.
+template <typename Merge>
+double TimedRun(BenchDb& db, benchmark::State& state, const std::vector<SourceRow>& source, Merge&& merge) {
+  state.PauseTiming();
+  db.Reset();
+  state.ResumeTiming();
+  const auto t0 = std::chrono::steady_clock::now();
+  merge();
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+  return static_cast<double>(source.size()) / took.count();
+}
+
+void BM_MergeHost(benchmark::State& state) {
+  BenchDb db;
+  const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  double rate = 0;
+  for (auto _ : state) rate = TimedRun(db, state, source, [&] { MergeThroughHost(db.query(), source); });
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.counters["rows_per_s"] = rate;
+}
+
+void BM_MergeRaw(benchmark::State& state) {
+  BenchDb db;
+  RawMerge raw(db.path());
+  const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  double rate = 0;
+  for (auto _ : state) rate = TimedRun(db, state, source, [&] { raw.Run(source); });
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.counters["rows_per_s"] = rate;
+}
+
+// Both in the same run, alternating, on the same file; checks that they
+// leave the same totals.
+void BM_MergeRatio(benchmark::State& state) {
+  BenchDb db;
+  RawMerge raw(db.path());
+  const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  double host_seconds = 0, raw_seconds = 0;
+  std::string host_totals, raw_totals;
+  int64_t n = 0;
+  for (auto _ : state) {
+    const bool host_first = (n++ % 2) == 0;
+    for (int pass = 0; pass < 2; ++pass) {
+      const bool host = (pass == 0) == host_first;
+      const double rate = host ? TimedRun(db, state, source, [&] { MergeThroughHost(db.query(), source); })
+                               : TimedRun(db, state, source, [&] { raw.Run(source); });
+      (host ? host_seconds : raw_seconds) += static_cast<double>(source.size()) / rate;
+      state.PauseTiming();
+      (host ? host_totals : raw_totals) = db.Totals();
+      state.ResumeTiming();
+    }
+    if (host_totals != raw_totals) {
+      state.SkipWithError(("different totals: host " + host_totals + "/ raw " + raw_totals).c_str());
+      return;
+    }
+  }
+  const double rows = static_cast<double>(source.size()) * static_cast<double>(n);
+  g_host_rate = rows / host_seconds;
+  g_raw_rate = rows / raw_seconds;
+  state.counters["host_rows_per_s"] = g_host_rate;
+  state.counters["raw_rows_per_s"] = g_raw_rate;
+  state.counters["ratio"] = g_host_rate / g_raw_rate;
+}
+
+BENCHMARK(BM_MergeRaw)->Args({10000, 2000})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MergeHost)->Args({10000, 2000})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MergeRatio)->Args({10000, 2000})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  try {
+    benchmark::RunSpecifiedBenchmarks();
+  } catch (const qev::RuntimeError& e) {
+    std::fprintf(stderr, "bench_merge: %s\n", e.error().ToString().c_str());
+    return 1;
+  }
+  benchmark::Shutdown();
+  if (g_raw_rate > 0)
+    std::printf("merge per source row: host %.0f rows/s, raw sqlite %.0f rows/s, ratio host/raw %.2f (target >= 0.50)\n",
+                g_host_rate, g_raw_rate, g_host_rate / g_raw_rate);
+  return 0;
+}
