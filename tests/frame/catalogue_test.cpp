@@ -117,8 +117,9 @@ TEST_F(CatalogueTest, EveryPropertyRoundTripsThroughLateBinding) {
     }
     // Values are kept per object: a second object is fresh.
     Object other = CreateObject(spec.progid);
-    if (spec.type_info.Find("RptTab"))
+    if (spec.type_info.Find("RptTab")) {
       EXPECT_EQ(Get(Variant(other), "RptTab"), Variant(""));
+    }
   }
 }
 

@@ -9,8 +9,9 @@
 #include "platform/dispatch.h"
 #include "platform/error.h"
 #include "platform/value_list.h"
+#include "tests/support/late_bound.h"
 #include "tests/support/temp_dir.h"
-#include "utility/utility.h"
+#include "utility/server.h"
 
 namespace qev::frame {
 namespace {
@@ -27,7 +28,7 @@ class PreambleTest : public ::testing::Test {
   void SetUp() override {
     db_ = dir_.File("report.db");
     host_ = host::CreateHostLib(db_, "WS1");
-    host::CreateFixedTables(Query0());
+    host::CreateFixedTables(Query0().object());
     Exec("create table rpt_demo (computer text, name text, qty real)");
   }
 
@@ -36,23 +37,8 @@ class PreambleTest : public ::testing::Test {
   void SetWorkstation(const std::string& ws) const {
     Let(Get(Variant(host_), "Global_Para_Obj"), "ComputerName", Variant(ws));
   }
-  // All values of one column, "computer|value" per row, ordered.
   std::vector<std::string> Rows(const std::string& sql) const {
-    Variant rs = Call(Query0(), "OpenRs", Variant(sql));
-    std::vector<std::string> out;
-    const int n = Get(rs, "RecordCount").ToInt32();
-    for (int i = 0; i < n; ++i) {
-      std::string row;
-      const int fields = Get(rs, "FieldCount").ToInt32();
-      for (int f = 0; f < fields; ++f) {
-        Variant v = Call(rs, "Fields", Variant(static_cast<int16_t>(f)));
-        row += (f ? "|" : "") + (v.IsNull() ? std::string("<null>") : v.ToText());
-      }
-      out.push_back(row);
-      Call(rs, "MoveNext");
-    }
-    Call(rs, "Close");
-    return out;
+    return testing::QueryText(Query0(), sql);
   }
   Variant NewReport(const std::string& cls, const std::string& rpttab,
                     const std::string& desc) const {
@@ -62,14 +48,7 @@ class PreambleTest : public ::testing::Test {
     Let(r, "RptDesc", Variant(desc));
     return r;
   }
-  static int ErrorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const RuntimeError& e) {
-      return e.number();
-    }
-    return 0;
-  }
+  static int ErrorOf(const std::function<void()>& f) { return testing::ErrorNumberOf(f); }
 
   testing::TempDir dir_;
   std::string db_;
