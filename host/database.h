@@ -65,9 +65,12 @@ class Database {
   // Runs one statement with `params` bound in order. When `result` is not
   // null it receives the column names and at most `max_rows` rows (the
   // statement is not stepped further). The statement must hold exactly as
-  // many parameter markers as `params` has entries.
+  // many parameter markers as `params` has entries. Error messages show
+  // `shown_sql` when it is given (the text as the caller wrote it, before
+  // its literals became parameters), else `sql` with the bound values.
   virtual void Execute(std::string_view sql, std::span<const SqlParam> params,
-                       ResultTable* result, size_t max_rows = SIZE_MAX) = 0;
+                       ResultTable* result, size_t max_rows = SIZE_MAX,
+                       std::string_view shown_sql = {}) = 0;
 
   // True when `column` of `table` is a text column (an empty value is stored
   // there as ''; anywhere else as NULL). False for a column or table the

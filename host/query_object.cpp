@@ -1,5 +1,6 @@
 #include "host/query_object.h"
 
+#include <forward_list>
 #include <vector>
 
 #include "host/recordset.h"
@@ -28,10 +29,14 @@ bool IsBlankText(std::string_view s) {
   return s.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos;
 }
 
-void AppendWhere(std::string* sql, std::string_view cond) {
+// Appends " where " and the condition, its string literals turned into
+// parameters (so that the statements of a row loop, which differ only in
+// their keys, are prepared once).
+void AppendWhere(const Database& db, std::string_view cond, std::string* sql,
+                 std::vector<SqlParam>* params, std::forward_list<std::string>* unescaped) {
   if (IsBlankText(cond)) return;
   sql->append(" where ");
-  sql->append(cond);
+  AppendWithLiteralParams(cond, LiteralScope::kCondition, db, sql, params, unescaped);
 }
 
 }  // namespace
@@ -83,19 +88,26 @@ Object QueryObject::SecondQueryObject() {
   return second_;
 }
 
-Object QueryObject::OpenRs(std::string_view sql) {
+Object QueryObject::OpenRs(std::string_view text) {
+  std::string sql;
+  sql.reserve(text.size());
+  std::vector<SqlParam> params;
+  std::forward_list<std::string> unescaped;
+  AppendWithLiteralParams(text, LiteralScope::kStatement, *db_, &sql, &params, &unescaped);
   ResultTable rows;
-  db_->Execute(sql, {}, &rows);
+  db_->Execute(sql, params, &rows, SIZE_MAX, text);
   return std::make_shared<Recordset>(std::move(rows), db_->source());
 }
 
 void QueryObject::DeleteRecord(std::string_view table, std::string_view cond) {
   RequireIdentifier(table, "table name", db_->source());
   std::string sql;
-  sql.reserve(16 + table.size() + cond.size());
+  sql.reserve(20 + table.size() + cond.size());
   sql.append("delete from ").append(table);
-  AppendWhere(&sql, cond);
-  db_->Execute(sql, {}, nullptr);
+  std::vector<SqlParam> params;
+  std::forward_list<std::string> unescaped;
+  AppendWhere(*db_, cond, &sql, &params, &unescaped);
+  db_->Execute(sql, params, nullptr);
 }
 
 void QueryObject::InsertRecord(std::string_view table, std::string_view fields,
@@ -153,7 +165,7 @@ void QueryObject::UpdateRecord(std::string_view table, std::string_view fields,
   sql.reserve(32 + table.size() + fields.size() + 3 * names.size() + cond.size());
   sql.append("update ").append(table).append(" set ");
   std::vector<SqlParam> params;
-  params.reserve(items.size());
+  params.reserve(items.size() + 4);
   for (size_t i = 0; i < items.size(); ++i) {
     if (i) sql.push_back(',');
     sql.append(names[i]).push_back('=');
@@ -162,7 +174,8 @@ void QueryObject::UpdateRecord(std::string_view table, std::string_view fields,
                          ? SqlParam::Null()
                          : SqlParam::Text(items[i]));
   }
-  AppendWhere(&sql, cond);
+  std::forward_list<std::string> unescaped;
+  AppendWhere(*db_, cond, &sql, &params, &unescaped);
   db_->Execute(sql, params, nullptr);
 }
 
@@ -201,9 +214,11 @@ Variant QueryObject::TabFieldValue(std::string_view field, std::string_view tabl
   std::string sql;
   sql.reserve(24 + field.size() + table.size() + cond.size());
   sql.append("select ").append(field).append(" from ").append(table);
-  AppendWhere(&sql, cond);
+  std::vector<SqlParam> params;
+  std::forward_list<std::string> unescaped;
+  AppendWhere(*db_, cond, &sql, &params, &unescaped);
   ResultTable rows;
-  db_->Execute(sql, {}, &rows, 1);
+  db_->Execute(sql, params, &rows, 1);
   if (rows.row_count == 0) return Variant::Null();
   return std::move(rows.cells[0]);
 }

@@ -1,5 +1,8 @@
 #include "host/sql_text.h"
 
+#include <array>
+#include <cstdint>
+
 #include "platform/ci_map.h"
 #include "platform/error.h"
 #include "platform/value_list.h"
@@ -166,6 +169,152 @@ std::vector<std::string> SplitStatements(std::string_view script) {
   }
   flush(script.size());
   return out;
+}
+
+namespace {
+
+// Characters of SQL words (names, keywords, numbers): letters, digits, '_',
+// '$' and every byte of a UTF-8 sequence.
+constexpr std::array<bool, 256> kWordChars = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || c >= 0x80;
+  return t;
+}();
+
+inline bool IsWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
+
+// What a word means to AppendWithLiteralParams.
+enum WordClass : uint8_t {
+  kPlainWord = 0,
+  kIntroducer = 1,     // a string literal after it stands as a value
+  kEndsCondition = 2,  // at the top level, the condition part ends here
+  kWhere = 4,          // at the top level, a condition part begins here
+};
+
+// Classifies a lower-cased word; most words are rejected by their length
+// and first letter without a comparison.
+uint8_t ClassifyWord(std::string_view w) {
+  auto is = [&w](std::string_view k) { return w == k; };
+  switch (w.size()) {
+    case 2: return (is("or") || is("is") || is("in") || is("on")) ? kIntroducer : kPlainWord;
+    case 3: return (is("and") || is("not")) ? kIntroducer : kPlainWord;
+    case 4: return (is("like") || is("glob") || is("case") || is("when") || is("then") || is("else"))
+                       ? kIntroducer
+                       : kPlainWord;
+    case 5:
+      if (is("match")) return kIntroducer;
+      if (is("where")) return kIntroducer | kWhere;
+      return (is("group") || is("order") || is("limit") || is("union")) ? kEndsCondition : kPlainWord;
+    case 6:
+      if (is("regexp") || is("escape")) return kIntroducer;
+      if (is("having")) return kIntroducer | kEndsCondition;
+      return (is("except") || is("window")) ? kEndsCondition : kPlainWord;
+    case 7: return is("between") ? kIntroducer : kPlainWord;
+    case 9: return (is("returning") || is("intersect")) ? kEndsCondition : kPlainWord;
+    default: return kPlainWord;
+  }
+}
+
+bool StartsWithSelect(std::string_view text) {
+  const size_t pos = SkipBlanksAndComments(text, 0);
+  return text.size() >= pos + 7 && EqualsNoCase(text.substr(pos, 6), "select") &&
+         !IsWordChar(text[pos + 6]);
+}
+
+// The end of the single-quoted literal starting at `pos` (after its closing
+// quote) and whether it holds doubled quotes; npos when it is not closed.
+size_t ScanLiteral(std::string_view text, size_t pos, bool* doubled) {
+  *doubled = false;
+  for (size_t p = pos + 1; p < text.size(); ++p) {
+    if (text[p] != '\'') continue;
+    if (p + 1 < text.size() && text[p + 1] == '\'') {
+      *doubled = true;
+      ++p;
+      continue;
+    }
+    return p + 1;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Database& db,
+                             std::string* sql, std::vector<SqlParam>* params,
+                             std::forward_list<std::string>* unescaped) {
+  if (scope == LiteralScope::kStatement && !StartsWithSelect(text)) {
+    sql->append(text);
+    return;
+  }
+  enum class Prev { kIntroducer, kValue };  // what the last token was
+  bool in_condition = scope == LiteralScope::kCondition;
+  Prev prev = Prev::kIntroducer;
+  int depth = 0;
+  size_t copied = 0, pos = 0;
+  char word[16];
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (IsBlank(c)) {
+      ++pos;
+      continue;
+    }
+    if (c == '-' || c == '/') {
+      if (const size_t after = SkipComment(text, pos); after != pos) {
+        pos = after;
+        continue;
+      }
+    }
+    if (c == '\'') {
+      bool doubled = false;
+      const size_t end = ScanLiteral(text, pos, &doubled);
+      if (end == std::string_view::npos) break;  // unterminated: the engine reports it
+      if (in_condition && prev == Prev::kIntroducer) {
+        sql->append(text.substr(copied, pos - copied));
+        db.AppendParamMarker(sql, static_cast<int>(params->size() + 1));
+        std::string_view value = text.substr(pos + 1, end - pos - 2);
+        if (doubled) {
+          std::string& plain = unescaped->emplace_front();
+          plain.reserve(value.size());
+          for (size_t i = 0; i < value.size(); ++i) {
+            plain.push_back(value[i]);
+            if (value[i] == '\'') ++i;  // the second quote of a pair
+          }
+          value = plain;
+        }
+        params->push_back(SqlParam::Text(value));
+        copied = end;
+      }
+      prev = Prev::kValue;
+      pos = end;
+      continue;
+    }
+    if (c == '"' || c == '`' || c == '[') {
+      pos = SkipQuoted(text, pos, c == '[' ? ']' : c);
+      prev = Prev::kValue;
+      continue;
+    }
+    if (IsWordChar(c)) {
+      const size_t start = pos;
+      while (pos < text.size() && IsWordChar(text[pos])) ++pos;
+      const size_t len = pos - start;
+      prev = Prev::kValue;
+      if (len < sizeof word && !(c >= '0' && c <= '9')) {
+        for (size_t i = 0; i < len; ++i) word[i] = LowerAscii(text[start + i]);
+        const uint8_t cls = ClassifyWord(std::string_view(word, len));
+        if (cls & kIntroducer) prev = Prev::kIntroducer;
+        if (depth == 0 && (cls & kWhere)) in_condition = true;
+        if (depth == 0 && (cls & kEndsCondition)) in_condition = false;
+      }
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')' && depth > 0) --depth;
+    prev = (c == ')' || c == '.') ? Prev::kValue : Prev::kIntroducer;
+    ++pos;
+  }
+  sql->append(text.substr(copied));
 }
 
 namespace internal {

@@ -2,10 +2,12 @@
 // statement scripts and the portable date escape. Engine-independent.
 #pragma once
 
+#include <forward_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "host/database.h"
 #include "platform/variant.h"
 
 namespace qev::host {
@@ -51,6 +53,33 @@ std::vector<std::string> SplitStatements(std::string_view script);
 template <typename Literal>
 std::string ReplaceDateEscapes(std::string_view cond, Literal&& literal,
                                const std::string& source);
+
+// Where AppendWithLiteralParams looks for literal values.
+enum class LiteralScope {
+  // The text is a condition (what follows " where "), up to a top-level
+  // group/order/having/limit/union/intersect/except/window/returning.
+  kCondition,
+  // The text is a whole statement: for a select, the parts after a
+  // top-level WHERE up to the same words; any other statement is left as it
+  // is.
+  kStatement,
+};
+
+// Appends `text` to `*sql`, turning every string literal that stands as a
+// value in a condition part into a parameter marker of `db` and appending
+// its value to `*params`, so that statements differing only in their keys
+// share one prepared statement. A literal counts as a value when the token
+// before it is an operator, "(", "," or one of the words and, or, not, like,
+// glob, regexp, match, between, is, in, case, when, then, else, escape,
+// where, on, having (or when it opens a condition): never after "as", a
+// name or a closing parenthesis, so aliases, names given as strings and
+// typed literals stay as written. A literal with doubled quotes is
+// unescaped into `*unescaped`; other values are views into `text`.
+// Comparisons keep their meaning: a string literal and a bound text both
+// carry no type affinity.
+void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Database& db,
+                             std::string* sql, std::vector<SqlParam>* params,
+                             std::forward_list<std::string>* unescaped);
 
 namespace internal {
 // One escape found by FindDateEscape: [begin, end) in the text and its date.

@@ -84,13 +84,13 @@ class SqliteDatabase final : public Database {
     sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
     const bool in_memory = path.empty() || path == ":memory:" || path.starts_with("file::memory:");
     ResultTable mode;
-    ExecuteLocked("PRAGMA journal_mode=WAL", {}, &mode, SIZE_MAX);
+    ExecuteLocked(Statement{"PRAGMA journal_mode=WAL"}, &mode, SIZE_MAX);
     const std::string got = mode.row_count ? ToLowerAscii(mode.at(0, 0).ToText()) : "";
     if (!in_memory && got != "wal")
       Raise(kErrDatabase,
             "Cannot put database '" + path + "' into WAL mode (journal mode is '" + got + "')",
             source_);
-    ExecuteLocked("PRAGMA synchronous=NORMAL", {}, nullptr, SIZE_MAX);
+    ExecuteLocked(Statement{"PRAGMA synchronous=NORMAL"}, nullptr, SIZE_MAX);
   }
 
   ~SqliteDatabase() override {
@@ -100,9 +100,9 @@ class SqliteDatabase final : public Database {
   const std::string& source() const override { return source_; }
 
   void Execute(std::string_view sql, std::span<const SqlParam> params, ResultTable* result,
-               size_t max_rows) override {
+               size_t max_rows, std::string_view shown_sql) override {
     std::lock_guard<std::mutex> lock(mu_);
-    ExecuteLocked(sql, params, result, max_rows);
+    ExecuteLocked(Statement{sql, params, shown_sql}, result, max_rows);
   }
 
   bool IsTextColumn(std::string_view table, std::string_view column) override {
@@ -124,7 +124,7 @@ class SqliteDatabase final : public Database {
     ResultTable out;
     {
       std::lock_guard<std::mutex> lock(mu_);
-      ExecuteLocked(kNext, std::span<const SqlParam>(&param, 1), &out, SIZE_MAX);
+      ExecuteLocked(Statement{kNext, std::span<const SqlParam>(&param, 1)}, &out, SIZE_MAX);
     }
     if (out.row_count != 1) Raise(kErrDatabase, "Sequence '" + std::string(name) + "' gave no value", source_);
     const Variant& v = out.at(0, 0);
@@ -154,13 +154,36 @@ class SqliteDatabase final : public Database {
   // Column name -> text column.
   using TableColumns = CiMap<bool>;
 
-  [[noreturn]] void RaiseEngineError(std::string_view sql, const char* message) const {
-    Raise(kErrDatabase, std::string(message) + " [statement: " + std::string(sql) + "]", source_);
+  // One statement to run: its text, the parameters and the text to show in
+  // messages.
+  struct Statement {
+    std::string_view sql;
+    std::span<const SqlParam> params = {};
+    std::string_view shown = {};
+
+    // "[statement: ...]" as the caller wrote it, or the run text with its
+    // bound values.
+    std::string Describe() const {
+      if (!shown.empty()) return " [statement: " + std::string(shown) + "]";
+      std::string out = " [statement: " + std::string(sql) + "]";
+      if (params.empty()) return out;
+      out += " [values:";
+      for (size_t i = 0; i < params.size(); ++i) {
+        out += i ? ", " : " ";
+        out += params[i].is_null ? "NULL" : "'" + std::string(params[i].text) + "'";
+      }
+      return out + "]";
+    }
+  };
+
+  [[noreturn]] void RaiseEngineError(const Statement& st, const char* message) const {
+    Raise(kErrDatabase, std::string(message) + st.Describe(), source_);
   }
 
   // A statement ready to run: from the cache, or prepared now. A statement
   // that changes the schema is not cached; it is handed back in `owned`.
-  sqlite3_stmt* PrepareLocked(std::string_view sql, StatementPtr* owned, bool* schema_change) {
+  sqlite3_stmt* PrepareLocked(const Statement& st, StatementPtr* owned, bool* schema_change) {
+    const std::string_view sql = st.sql;
     *schema_change = false;
     if (sqlite3_stmt* cached = cache_.Find(sql)) return cached;
     sqlite3_stmt* raw = nullptr;
@@ -168,15 +191,12 @@ class SqliteDatabase final : public Database {
     const int rc = sqlite3_prepare_v3(db_.get(), sql.data(), static_cast<int>(sql.size()),
                                       SQLITE_PREPARE_PERSISTENT, &raw, &tail);
     StatementPtr stmt(raw);
-    if (rc != SQLITE_OK) RaiseEngineError(sql, sqlite3_errmsg(db_.get()));
-    if (stmt == nullptr)
-      Raise(kErrBadStatement, "Refused an empty statement [statement: " + std::string(sql) + "]",
-            source_);
+    if (rc != SQLITE_OK) RaiseEngineError(st, sqlite3_errmsg(db_.get()));
+    if (stmt == nullptr) Raise(kErrBadStatement, "Refused an empty statement" + st.Describe(), source_);
     const size_t used = static_cast<size_t>(tail - sql.data());
     if (!IsEmptyTail(sql.substr(used)))
       Raise(kErrBadStatement,
-            "Refused a text holding more than one statement; nothing was run [statement: " +
-                std::string(sql) + "]",
+            "Refused a text holding more than one statement; nothing was run" + st.Describe(),
             source_);
     if (!sqlite3_stmt_readonly(stmt.get())) {
       const std::string keyword = FirstKeyword(sql);
@@ -189,17 +209,17 @@ class SqliteDatabase final : public Database {
     return cache_.Insert(sql, std::move(stmt));
   }
 
-  void ExecuteLocked(std::string_view sql, std::span<const SqlParam> params, ResultTable* result,
-                     size_t max_rows) {
+  void ExecuteLocked(const Statement& st, ResultTable* result, size_t max_rows) {
     StatementPtr owned;
     bool schema_change = false;
-    sqlite3_stmt* stmt = PrepareLocked(sql, &owned, &schema_change);
+    sqlite3_stmt* stmt = PrepareLocked(st, &owned, &schema_change);
     ResetGuard guard(stmt);
+    const std::span<const SqlParam> params = st.params;
     if (static_cast<size_t>(sqlite3_bind_parameter_count(stmt)) != params.size())
       Raise(kErrBadStatement,
             "Refused a statement with " + std::to_string(sqlite3_bind_parameter_count(stmt)) +
-                " parameter marker(s) for " + std::to_string(params.size()) +
-                " value(s) [statement: " + std::string(sql) + "]",
+                " parameter marker(s) for " + std::to_string(params.size()) + " value(s)" +
+                st.Describe(),
             source_);
     for (size_t i = 0; i < params.size(); ++i) {
       const int index = static_cast<int>(i + 1);
@@ -207,7 +227,7 @@ class SqliteDatabase final : public Database {
                          ? sqlite3_bind_null(stmt, index)
                          : sqlite3_bind_text(stmt, index, params[i].text.data(),
                                              static_cast<int>(params[i].text.size()), SQLITE_STATIC);
-      if (rc != SQLITE_OK) RaiseEngineError(sql, sqlite3_errmsg(db_.get()));
+      if (rc != SQLITE_OK) RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
     const int columns = sqlite3_column_count(stmt);
     if (result) {
@@ -229,7 +249,7 @@ class SqliteDatabase final : public Database {
         continue;
       }
       if (rc == SQLITE_DONE) break;
-      RaiseEngineError(sql, sqlite3_errmsg(db_.get()));
+      RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
     if (schema_change) tables_.clear();
   }
@@ -244,11 +264,11 @@ class SqliteDatabase final : public Database {
     const size_t dot = table.find('.');
     if (dot == std::string_view::npos) {
       const SqlParam p[] = {SqlParam::Text(table)};
-      ExecuteLocked("select name, type from pragma_table_info(?1)", p, &info, SIZE_MAX);
+      ExecuteLocked(Statement{"select name, type from pragma_table_info(?1)", p}, &info, SIZE_MAX);
     } else {
       const SqlParam p[] = {SqlParam::Text(table.substr(dot + 1)),
                             SqlParam::Text(table.substr(0, dot))};
-      ExecuteLocked("select name, type from pragma_table_info(?1, ?2)", p, &info, SIZE_MAX);
+      ExecuteLocked(Statement{"select name, type from pragma_table_info(?1, ?2)", p}, &info, SIZE_MAX);
     }
     if (info.row_count == 0) return nullptr;
     TableColumns columns;

@@ -185,6 +185,44 @@ TEST_F(QueryObjectTest, DatabaseErrorsCarrySqlitesMessageAndTheStatement) {
   EXPECT_EQ(Count("u"), 2);
 }
 
+TEST_F(QueryObjectTest, KeysTurnedIntoParametersKeepTheirMeaning) {
+  Call(q_, "InsertRecord", "rpt", "computer,name,qty,note", Values("WS1", "01", "3", "it's"));
+  Call(q_, "InsertRecord", "rpt", "computer,name,qty,note", Values("WS1", "1", "4", "a%b"));
+  Call(q_, "InsertRecord", "rpt", "computer,name,qty,note", Values("WS2", "02", "5", ""));
+  // Text against an integer column compares as a number, against a text
+  // column as text, as a literal would.
+  EXPECT_EQ(Count("rpt", "qty='3'"), 1);
+  EXPECT_EQ(Count("rpt", "name='01'"), 1);
+  EXPECT_EQ(Count("rpt", "name='1'"), 1);
+  EXPECT_EQ(Count("rpt", "note='it''s'"), 1);
+  EXPECT_EQ(Count("rpt", "note like 'a!%%' escape '!'"), 1);
+  EXPECT_EQ(Count("rpt", "name in ('01','02') and computer between 'WS1' and 'WS1'"), 1);
+  EXPECT_EQ(Count("rpt", "name > '01'"), 2);  // text order: '02' and '1'
+  // The same statement text with other keys gives the other rows.
+  for (const char* key : {"01", "1", "02"})
+    EXPECT_EQ(Call(q_, "TabFieldValue", "name", "rpt", std::string("name='") + key + "'"), Variant(key));
+  Call(q_, "UpdateRecord", "rpt", "qty", "9", "name='1' and computer='WS1'");
+  Call(q_, "DeleteRecord", "rpt", "name='02' and computer='WS2'");
+  EXPECT_EQ(Scalar("select sum(qty) from rpt"), Variant(int32_t{12}));
+  // Literals that name or label things are left as written.
+  Variant rs = Open("select 'x', name as 'nm' from 'rpt' where name='01'");
+  EXPECT_EQ(Call(rs, "FieldName", int16_t{0}), Variant("'x'"));
+  EXPECT_EQ(Call(rs, "Fields", int16_t{0}), Variant("x"));
+  EXPECT_EQ(Call(rs, "Fields", "nm"), Variant("01"));
+}
+
+TEST_F(QueryObjectTest, ErrorsShowTheStatementAsWrittenOrWithItsValues) {
+  Error e = RaisedBy([&] { Open("select * from rpt where nosuch='k1'"); });
+  EXPECT_NE(e.description.find("no such column: nosuch"), std::string::npos) << e.description;
+  EXPECT_NE(e.description.find("[statement: select * from rpt where nosuch='k1']"), std::string::npos)
+      << e.description;
+  e = RaisedBy([&] { Call(q_, "UpdateRecord", "rpt", "qty", "5", "nosuch='k1'"); });
+  EXPECT_EQ(e.number, kErrDatabase);
+  EXPECT_NE(e.description.find("[statement: update rpt set qty=? where nosuch=?] [values: '5', 'k1']"),
+            std::string::npos)
+      << e.description;
+}
+
 TEST_F(QueryObjectTest, ColumnTypesAreReadAgainAfterTheTableIsRecreated) {
   Exec("create table y (a integer)");
   Call(q_, "InsertRecord", "y", "a", "");

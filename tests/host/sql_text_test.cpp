@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <forward_list>
+
 #include "host/sqlite_database.h"
 #include "platform/error.h"
 #include "platform/value_list.h"
@@ -99,6 +101,75 @@ TEST(SqlTextTest, DateEscapesAreReplacedOutsideLiteralsOnly) {
   Error e = RaisedBy([&] { convert("d={d '2024-13-01'}"); });
   EXPECT_EQ(e.number, kErrBadStatement);
   EXPECT_NE(e.description.find("2024-13-01"), std::string::npos);
+}
+
+// Literal parameters: the statement text that runs and the bound values.
+class LiteralParamsTest : public ::testing::Test {
+ protected:
+  LiteralParamsTest() : db_(OpenSqliteDatabase(dir_.File("p.db"))) {}
+
+  std::string Run(std::string_view text, LiteralScope scope) {
+    sql_.clear();
+    params_.clear();
+    AppendWithLiteralParams(text, scope, *db_, &sql_, &params_, &unescaped_);
+    return sql_;
+  }
+  std::vector<std::string> Values() const {
+    std::vector<std::string> out;
+    for (const auto& p : params_) out.emplace_back(p.text);
+    return out;
+  }
+
+  ::qev::testing::TempDir dir_;
+  std::shared_ptr<Database> db_;
+  std::string sql_;
+  std::vector<SqlParam> params_;
+  std::forward_list<std::string> unescaped_;
+};
+
+TEST_F(LiteralParamsTest, KeysInTheWherePartOfASelectBecomeParameters) {
+  EXPECT_EQ(Run("select computer,qty,name, amt from rpt where name='G1' and computer='WS1'",
+                LiteralScope::kStatement),
+            "select computer,qty,name, amt from rpt where name=? and computer=?");
+  EXPECT_EQ(Values(), (std::vector<std::string>{"G1", "WS1"}));
+}
+
+TEST_F(LiteralParamsTest, AliasesNamesAndOtherClausesKeepTheirLiterals) {
+  EXPECT_EQ(Run("select 'x' as lbl, name as 'nm' from 'rpt' where name in ('a','b') and "
+                "note like 'a%' escape '!' and d=X'00' group by 'g' having count(*)>'0' order by 'o'",
+                LiteralScope::kStatement),
+            "select 'x' as lbl, name as 'nm' from 'rpt' where name in (?,?) and "
+            "note like ? escape ? and d=X'00' group by 'g' having count(*)>'0' order by 'o'");
+  EXPECT_EQ(Values(), (std::vector<std::string>{"a", "b", "a%", "!"}));
+  // Select lists of subqueries keep theirs; their conditions do not.
+  EXPECT_EQ(Run("select a from t where x in (select 'k' from u where y='b') union select 'c' from v",
+                LiteralScope::kStatement),
+            "select a from t where x in (select 'k' from u where y=?) union select 'c' from v");
+  EXPECT_EQ(Values(), (std::vector<std::string>{"b"}));
+}
+
+TEST_F(LiteralParamsTest, ConditionsOpenWithAValuePosition) {
+  EXPECT_EQ(Run("'a'=name or x between 'b' and 'c' or y is not 'd' or z<>'e'", LiteralScope::kCondition),
+            "?=name or x between ? and ? or y is not ? or z<>?");
+  EXPECT_EQ(Values(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(Run("computer='WS1' order by 'x'", LiteralScope::kCondition), "computer=? order by 'x'");
+}
+
+TEST_F(LiteralParamsTest, DoubledQuotesCommentsAndQuotedNames) {
+  EXPECT_EQ(Run("name='it''s' -- note='x'\n and \"na'me\"='z' and [a'b]=''", LiteralScope::kCondition),
+            "name=? -- note='x'\n and \"na'me\"=? and [a'b]=?");
+  EXPECT_EQ(Values(), (std::vector<std::string>{"it's", "z", ""}));
+}
+
+TEST_F(LiteralParamsTest, OtherStatementsAndBrokenTextStayAsWritten) {
+  for (const char* text : {"update t set a='x' where b='y'", "PRAGMA table_info('t')",
+                           "insert into t values ('a')", "selected='x'"}) {
+    EXPECT_EQ(Run(text, LiteralScope::kStatement), text);
+    EXPECT_TRUE(params_.empty()) << text;
+  }
+  EXPECT_EQ(Run("select a from t where b='unterminated", LiteralScope::kStatement),
+            "select a from t where b='unterminated");
+  EXPECT_TRUE(params_.empty());
 }
 
 TEST(SqlTextTest, FixedTablesScriptSplitsIntoCreateStatements) {
