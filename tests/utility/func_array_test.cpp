@@ -1,0 +1,159 @@
+// The list object: OpenArray, ArrayItem, ArrayReplace.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/dispatch.h"
+#include "platform/error.h"
+#include "utility/activex_lib.h"
+
+namespace qev::utility {
+namespace {
+
+const char kZeroDays[] = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0";
+
+int32_t Number(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+class FuncArrayTest : public ::testing::Test {
+ protected:
+  Variant NewList() { return Call(activex_, "Create_Func_Array"); }
+
+  Variant Open(const std::string& text, const std::string& separator) {
+    Variant list = NewList();
+    Variant t(text), s(separator);
+    Call(list, "OpenArray", ByRef{t}, ByRef{s});
+    return list;
+  }
+  static std::string Item(const Variant& list, int16_t index) {
+    Variant i(index);
+    return Call(list, "ArrayItem", ByRef{i}).ToText();
+  }
+  static std::string Replace(const Variant& list, Variant index, const std::string& value,
+                             int16_t flag = 0) {
+    Variant v(value), f(flag);
+    return Call(list, "ArrayReplace", ByRef{index}, ByRef{v}, ByRef{f}).ToText();
+  }
+
+  Variant activex_ = Variant(NewActiveXLib());
+};
+
+TEST_F(FuncArrayTest, EmptySeparatorSplitsADayListAtCommas) {
+  const Variant days = Open(kZeroDays, "");
+  EXPECT_EQ(Item(days, 0), "0");
+  EXPECT_EQ(Item(days, 30), "0");
+  EXPECT_EQ(Number([&] { Item(days, 31); }), kErrSubscript);
+  EXPECT_EQ(Number([&] { Item(days, -1); }), kErrSubscript);
+
+  const Variant listed = Open("10,-3,,7", "");
+  EXPECT_EQ(Item(listed, 0), "10");
+  EXPECT_EQ(Item(listed, 1), "-3");
+  EXPECT_EQ(Item(listed, 2), "");
+  EXPECT_EQ(Item(listed, 3), "7");
+  EXPECT_EQ(Number([&] { Item(listed, 4); }), kErrSubscript);
+}
+
+TEST_F(FuncArrayTest, CustomSeparatorsMatchExactly) {
+  const Variant pipes = Open("a||b|c||", "||");
+  EXPECT_EQ(Item(pipes, 0), "a");
+  EXPECT_EQ(Item(pipes, 1), "b|c");
+  EXPECT_EQ(Item(pipes, 2), "");
+  EXPECT_EQ(Number([&] { Item(pipes, 3); }), kErrSubscript);
+  EXPECT_EQ(Replace(pipes, Variant(int16_t{1}), "X"), "a||X||");
+
+  // Case-sensitive: "X" does not split at "x".
+  const Variant cased = Open("aXbxc", "x");
+  EXPECT_EQ(Item(cased, 0), "aXb");
+  EXPECT_EQ(Item(cased, 1), "c");
+
+  // With a separator of its own, commas are plain text.
+  const Variant units = Open("1,5\x1F" "2,5", "\x1F");
+  EXPECT_EQ(Item(units, 0), "1,5");
+  EXPECT_EQ(Item(units, 1), "2,5");
+}
+
+TEST_F(FuncArrayTest, EmptyListIsOneEmptyItem) {
+  const Variant list = Open("", "");
+  EXPECT_EQ(Item(list, 0), "");
+  EXPECT_EQ(Number([&] { Item(list, 1); }), kErrSubscript);
+  EXPECT_EQ(Replace(list, Variant(int16_t{0}), "7"), "7");
+}
+
+TEST_F(FuncArrayTest, ReplaceReturnsTheWholeListAndKeepsTheChange) {
+  const Variant days = Open(kZeroDays, "");
+  std::string want = kZeroDays;
+  want[2 * 4] = '3';  // item 4, day 5
+  EXPECT_EQ(Replace(days, Variant(int16_t{4}), "3"), want);
+  EXPECT_EQ(Item(days, 4), "3");
+  // Index as any number or numeric text.
+  EXPECT_EQ(Replace(days, Variant(30.0), "-1"), want.substr(0, want.size() - 1) + "-1");
+  EXPECT_EQ(Replace(days, Variant("0"), "12"), "12" + want.substr(1, want.size() - 2) + "-1");
+  EXPECT_EQ(Number([&] { Replace(days, Variant(int32_t{31}), "1"); }), kErrSubscript);
+  EXPECT_EQ(Number([&] { Replace(days, Variant(int32_t{-1}), "1"); }), kErrSubscript);
+  EXPECT_EQ(Number([&] { Replace(days, Variant::Null(), "1"); }), kErrInvalidNull);
+}
+
+TEST_F(FuncArrayTest, OnlyFlagZeroIsAccepted) {
+  const Variant list = Open("a,b,c", "");
+  for (int16_t flag : {int16_t{1}, int16_t{-1}, int16_t{2}}) {
+    try {
+      Replace(list, Variant(int16_t{1}), "X", flag);
+      ADD_FAILURE() << "flag " << flag << " accepted";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.number(), kErrInvalidArgument);
+      EXPECT_NE(e.description().find("flag " + std::to_string(flag)), std::string::npos)
+          << e.description();
+      EXPECT_EQ(e.source(), "qevActiveXLib.Func_Array");
+    }
+  }
+  EXPECT_EQ(Item(list, 1), "b");  // a refused call changes nothing
+}
+
+TEST_F(FuncArrayTest, ItemAndReplaceBeforeOpenAreRefused) {
+  const Variant list = NewList();
+  try {
+    Item(list, 0);
+    ADD_FAILURE() << "ArrayItem before OpenArray";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), kErrInvalidArgument);
+    EXPECT_NE(e.description().find("before OpenArray"), std::string::npos) << e.description();
+  }
+  EXPECT_EQ(Number([&] { Replace(list, Variant(int16_t{0}), "1"); }), kErrInvalidArgument);
+}
+
+TEST_F(FuncArrayTest, ReopeningReplacesTheList) {
+  const Variant list = Open("a,b,c", "");
+  Variant t("x;y"), s(";");
+  Call(list, "OpenArray", ByRef{t}, ByRef{s});
+  EXPECT_EQ(Item(list, 1), "y");
+  EXPECT_EQ(Number([&] { Item(list, 2); }), kErrSubscript);
+  EXPECT_EQ(Replace(list, Variant(int16_t{0}), "z"), "z;y");
+}
+
+// The day counting of the day reports: one fresh list object per call, the
+// item read as a number, changed by one and written back.
+TEST_F(FuncArrayTest, CountingKeysPerDayTheWayTheDayReportsDo) {
+  std::string days = kZeroDays;
+  auto count = [&](int day, int sign) {
+    const int16_t index = static_cast<int16_t>(day - 1);
+    const int16_t c = Variant(Item(Open(days, ""), index)).ToInt16();
+    days = Replace(Open(days, ""), Variant(index), std::to_string(c + sign));
+  };
+  count(1, +1);
+  count(1, +1);
+  count(31, +1);
+  count(15, -1);
+  std::string want = "2";
+  for (int d = 2; d <= 31; ++d) want += d == 15 ? ",-1" : d == 31 ? ",1" : ",0";
+  EXPECT_EQ(days, want);
+}
+
+}  // namespace
+}  // namespace qev::utility
