@@ -84,6 +84,7 @@ Variant QueryObject::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& 
 }
 
 Object QueryObject::SecondQueryObject() {
+  std::lock_guard<std::mutex> lock(second_mu_);
   if (!second_) second_ = std::make_shared<QueryObject>(db_);
   return second_;
 }

@@ -34,6 +34,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -67,6 +68,7 @@ class QueryObject final : public Dispatch {
 
  private:
   std::shared_ptr<Database> db_;
+  std::mutex second_mu_;
   Object second_;  // DbA_Query_Obj, made on first use
 };
 
