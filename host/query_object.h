@@ -28,6 +28,10 @@
 //    as NULL in any other column.
 //  - UpdateRecord with an empty field list and an empty value list runs
 //    nothing.
+//  - String literals that stand as values in a condition (of DeleteRecord,
+//    UpdateRecord, TabFieldValue, and after the WHERE of an OpenRs select)
+//    are bound as parameters, with the same meaning, so that the statements
+//    of a row loop that differ only in their keys are prepared once.
 //  - Errors: database errors as kErrDatabase with the engine's message and
 //    the statement; refused input as kErrBadStatement; both with the
 //    database's source.
