@@ -385,9 +385,11 @@ Variant IntegerResult(int64_t r, bool narrow) {
 
 template <typename IntOp, typename DblOp>
 Variant Arith(const Variant& a, const Variant& b, IntOp int_op, DblOp dbl_op, bool dates) {
+  // Null wins before the other operand is looked at, even text that is no
+  // number: Null + "abc" is Null, not a type mismatch.
+  if (a.IsNull() || b.IsNull()) return Variant::Null();
   const Operand x = Classify(a);
   const Operand y = Classify(b);
-  if (x.kind == Kind::kNull || y.kind == Kind::kNull) return Variant::Null();
   if (x.kind == Kind::kInteger && y.kind == Kind::kInteger)
     return IntegerResult(int_op(x.i, y.i), x.narrow && y.narrow);
   const double dx = x.kind == Kind::kInteger ? static_cast<double>(x.i) : x.d;

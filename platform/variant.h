@@ -7,6 +7,7 @@
 // and checks for overflow, text converts to a number only when it is one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,6 +72,12 @@ class Variant {
   Variant(const char* v) : value_(std::string(v)) {}
   Variant(Date v) : value_(v) {}
   Variant(Object v) : value_(std::move(v)) {}
+  // An object variable set to Nothing. Without this, nullptr would pick the
+  // text constructor and fail at run time.
+  Variant(std::nullptr_t) : value_(Object()) {}
+  // A raw object pointer would otherwise silently become the boolean True;
+  // objects travel as counted references (Object) only.
+  Variant(const Dispatch*) = delete;
 
   static Variant Null() {
     Variant v;
