@@ -1,0 +1,52 @@
+// Test helpers for the component runtime: the error a statement raises, and
+// a readable form of variants in failure messages.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "platform/error.h"
+#include "platform/variant.h"
+
+namespace qev {
+
+// Shows a variant as its type and value, e.g. Integer(2) or String("ab").
+inline void PrintTo(const Variant& v, std::ostream* os) {
+  *os << VarTypeName(v.type());
+  switch (v.type()) {
+    case VarType::kEmpty:
+    case VarType::kNull:
+      return;
+    case VarType::kObject:
+      *os << "(" << static_cast<const void*>(v.object().get()) << ")";
+      return;
+    case VarType::kString:
+      *os << "(\"" << v.string() << "\")";
+      return;
+    default:
+      *os << "(" << v.ToText() << ")";
+  }
+}
+
+namespace testing {
+
+// Runs `f` and returns the runtime error it raised; an error numbered 0
+// when it raised none.
+template <typename F>
+Error RaisedBy(F&& f) {
+  try {
+    std::forward<F>(f)();
+  } catch (const RuntimeError& e) {
+    return e.error();
+  }
+  return Error{0, "", "no error raised"};
+}
+
+}  // namespace testing
+}  // namespace qev
+
+// Expects the statements to raise the runtime error `expected_number`.
+#define EXPECT_RAISES(expected_number, ...)        \
+  EXPECT_EQ(static_cast<int32_t>(expected_number), \
+            ::qev::testing::RaisedBy([&] { __VA_ARGS__; }).number)
