@@ -1,0 +1,501 @@
+#include "tools/rptcalc/demo.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <random>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "host/host.h"
+#include "platform/dispatch.h"
+#include "platform/error.h"
+#include "schema/schema.h"
+#include "tools/rptcalc/database_location.h"
+#include "tools/rptcalc/demo_data.h"
+#include "tools/rptcalc/report_run.h"
+#include "tools/rptcalc/status.h"
+
+namespace rptcalc {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kSeed = 20240301;
+constexpr const char* kWorkstation = "DEMO";
+constexpr size_t kRowsPerInsert = 400;
+
+// Progress on a terminal: one line rewritten in place.
+class Progress {
+ public:
+  Progress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+  ~Progress() { Clear(); }
+
+  void Show(std::string_view what, size_t done, size_t total) {
+    if (!enabled_) return;
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (what == what_ && percent == percent_) return;
+    what_ = std::string(what);
+    percent_ = percent;
+    err_ << "\r\033[Krptcalc demo: " << what << " " << percent << "%" << std::flush;
+    shown_ = true;
+  }
+  // A step without a measure of its own.
+  void Note(std::string_view what) {
+    if (!enabled_) return;
+    what_ = std::string(what);
+    percent_ = -1;
+    err_ << "\r\033[Krptcalc demo: " << what << std::flush;
+    shown_ = true;
+  }
+  void Clear() {
+    if (!shown_) return;
+    err_ << "\r\033[K" << std::flush;
+    shown_ = false;
+    what_.clear();
+    percent_ = -1;
+  }
+
+ private:
+  std::ostream& err_;
+  bool enabled_;
+  bool shown_ = false;
+  std::string what_;
+  int percent_ = -1;
+};
+
+// The random source of the demo: a fixed seed and only the engine's raw
+// output, so the data are the same on every run and every machine.
+class Dice {
+ public:
+  explicit Dice(uint32_t seed) : engine_(seed) {}
+  // A whole number from lo to hi.
+  int Between(int lo, int hi) { return lo + static_cast<int>(engine_() % (hi - lo + 1)); }
+  // True with probability percent / 100.
+  bool Chance(int percent) { return Between(1, 100) <= percent; }
+  // An index below n, small indexes far more often (some goods sell a lot).
+  int Skewed(int n) {
+    const double u = (engine_() % 1000000) / 1000000.0;
+    return std::min(n - 1, static_cast<int>(n * u * u));
+  }
+  // A time of day in March 2024, day from first to last.
+  // (Each draw in its own statement: the order in which function arguments
+  // are evaluated is unspecified, and the data must not depend on it.)
+  std::string DateTime(int first_day, int last_day, int from_hour, int to_hour) {
+    const int day = Between(first_day, last_day);
+    const int hour = Between(from_hour, to_hour);
+    const int minute = Between(0, 59);
+    const int second = Between(0, 59);
+    return fmt::format("2024-03-{:02} {:02}:{:02}:{:02}", day, hour, minute, second);
+  }
+
+ private:
+  std::mt19937 engine_;
+};
+
+std::string Money(int64_t cents) {
+  const int64_t a = cents < 0 ? -cents : cents;
+  return fmt::format("{}{}.{:02}", cents < 0 ? "-" : "", a / 100, a % 100);
+}
+
+// One good of the demo catalogue.
+struct Good {
+  std::string id, name, spec, unit;
+  int pack = 1;
+  int price = 0;     // retail price of one unit, fen
+  int jh_price = 0;  // purchase price of one unit, fen
+};
+
+std::vector<Good> MakeGoods(int count) {
+  const auto base = demo::Goods();
+  const auto makers = demo::Manufacturers();
+  std::vector<Good> goods;
+  for (int g = 0; g < count; ++g) {
+    const auto& b = base[g % base.size()];
+    const int variant = g / static_cast<int>(base.size());
+    Good good;
+    good.id = std::to_string(1001 + g);
+    good.name = std::string(b.name);
+    if (variant > 0) good.name += "（" + std::string(makers[(variant - 1) % makers.size()]) + "）";
+    good.spec = std::string(b.spec);
+    good.unit = std::string(b.unit);
+    good.pack = b.pack;
+    good.price = b.price_cents * (20 + variant % 9) / 20;
+    good.jh_price = good.price * (80 + g % 11) / 100;
+    goods.push_back(std::move(good));
+  }
+  return goods;
+}
+
+// Multi-row inserts through a query object's Exec, a few hundred rows a
+// statement.
+class BulkInsert {
+ public:
+  BulkInsert(qev::Variant query, std::string table, std::string columns)
+      : query_(std::move(query)), head_("insert into " + table + " (" + columns + ") values ") {}
+  void Row(const std::vector<std::string>& literals) {
+    sql_ += rows_ == 0 ? head_ : ",";
+    sql_ += "(";
+    for (size_t i = 0; i < literals.size(); ++i) sql_ += (i ? "," : "") + literals[i];
+    sql_ += ")";
+    if (++rows_ == kRowsPerInsert) Flush();
+  }
+  void Flush() {
+    if (rows_ == 0) return;
+    qev::Call(query_, "Exec", qev::Variant(sql_));
+    sql_.clear();
+    rows_ = 0;
+  }
+
+ private:
+  qev::Variant query_;
+  std::string head_;
+  std::string sql_;
+  size_t rows_ = 0;
+};
+
+std::string Q(std::string_view text) { return SqlQuote(text); }
+
+void FillLookups(const qev::Variant& query, const std::vector<Good>& goods) {
+  {
+    BulkInsert ins(query, "qev_pub_good", "id,Name,spec,UnitName");
+    for (const Good& g : goods) ins.Row({Q(g.id), Q(g.name), Q(g.spec), Q(g.unit)});
+    ins.Flush();
+  }
+  {
+    BulkInsert ins(query, "qev_pub_depa", "id,name");
+    for (const auto& d : demo::Departments()) ins.Row({Q(d.id), Q(d.name)});
+    ins.Flush();
+  }
+  {
+    // Four doctors in every clinical department, names fixed by position.
+    BulkInsert ins(query, "qev_pub_user", "id,name,DepaID");
+    const auto surnames = demo::Surnames();
+    const auto given = demo::GivenNames();
+    int n = 0;
+    for (const auto& d : demo::Departments()) {
+      if (!d.clinical) continue;
+      for (int i = 0; i < 4; ++i, ++n) {
+        const std::string name = std::string(surnames[(n * 7) % surnames.size()]) +
+                                 std::string(given[(n * 3 + i) % given.size()]);
+        ins.Row({Q(fmt::format("D{:03}", n + 1)), Q(name), Q(d.id)});
+      }
+    }
+    ins.Flush();
+  }
+  {
+    BulkInsert ins(query, "qev_pub_xydw", "id,name");
+    int n = 0;
+    for (const auto s : demo::Suppliers()) ins.Row({Q(fmt::format("S{:02}", ++n)), Q(s)});
+    n = 0;
+    for (const auto m : demo::Manufacturers()) ins.Row({Q(fmt::format("F{:02}", ++n)), Q(m)});
+    ins.Flush();
+  }
+}
+
+std::vector<std::string> ClinicalDepartments() {
+  std::vector<std::string> out;
+  for (const auto& d : demo::Departments())
+    if (d.clinical) out.emplace_back(d.id);
+  return out;
+}
+
+// The pharmacy data of one campus. `share` is the campus's volume in
+// percent of the main campus.
+void FillCampus(const qev::Variant& query, const std::vector<Good>& goods, int scale, int share,
+                Dice& dice, Progress& progress, const std::string& label) {
+  const int n = static_cast<int>(goods.size());
+  const std::vector<std::string> depts = ClinicalDepartments();
+  const size_t dispensing = static_cast<size_t>(1500) * scale * share / 100;
+  const size_t moves = static_cast<size_t>(600) * scale * share / 100;
+  const size_t fees = static_cast<size_t>(800) * scale * share / 100;
+  const size_t total = dispensing + moves + fees + goods.size();
+  size_t done = 0;
+  auto tick = [&] {
+    if (++done % 200 == 0) progress.Show(label, done, total);
+  };
+
+  {  // Dispensing: outpatient ("1") and inpatient ("2"), a few returns.
+    BulkInsert ins(query, "fy_detail", "goodid,MzZy,DepaID,iDate,Qty,UnitRate,Amt");
+    for (size_t i = 0; i < dispensing; ++i, tick()) {
+      const Good& g = goods[dice.Skewed(n)];
+      const bool outpatient = dice.Chance(65);
+      int qty = outpatient ? dice.Between(1, 4) : dice.Between(1, 10);
+      if (dice.Chance(3)) qty = -qty;  // returned to the pharmacy
+      ins.Row({Q(g.id), Q(outpatient ? "1" : "2"), Q(depts[dice.Between(0, static_cast<int>(depts.size()) - 1)]),
+               Q(dice.DateTime(1, 31, 8, 20)), std::to_string(qty), "1",
+               Money(static_cast<int64_t>(qty) * g.price)});
+    }
+    ins.Flush();
+  }
+  {  // Stock movements: opening balances, then a month of movements.
+    BulkInsert ins(query, "kc_move",
+                   "goodid,Type,CkTypeID,YfCkID,FromID,iDate,Qty,UnitRate,JhPrice,UnitPrice");
+    auto row = [&](const Good& g, std::string_view type, std::string ck_type, std::string store,
+                   std::string from, std::string date, int qty, int rate) {
+      ins.Row({Q(g.id), Q(type), ck_type.empty() ? "NULL" : Q(ck_type), Q(store),
+               from.empty() ? "NULL" : Q(from), Q(date), std::to_string(qty),
+               std::to_string(rate), Money(static_cast<int64_t>(g.jh_price) * rate),
+               Money(static_cast<int64_t>(g.price) * rate)});
+    };
+    for (const Good& g : goods) {
+      const int opening = dice.Between(5, 60) * 10;
+      row(g, "0", "", "13", "", "2024-03-01 00:00:00", opening, 1);
+      tick();
+    }
+    const int nsup = static_cast<int>(demo::Suppliers().size());
+    for (size_t i = 0; i < moves; ++i, tick()) {
+      const Good& g = goods[dice.Skewed(n)];
+      const int kind = dice.Between(1, 100);
+      const std::string date = dice.DateTime(1, 31, 8, 17);
+      if (kind <= 25) {  // receipt from a supplier, in cases
+        const std::string supplier = fmt::format("S{:02}", dice.Between(1, nsup));
+        const int cases = dice.Between(1, 5);
+        row(g, "1", "", "13", supplier, date, cases, g.pack);
+      } else if (kind <= 40) {  // issue; issue types 1 to 5
+        static constexpr int kTypeWeights[] = {45, 75, 88, 96, 100};
+        const int w = dice.Between(1, 100);
+        int type = 1;
+        while (w > kTypeWeights[type - 1]) ++type;
+        const int qty = dice.Between(1, 30);
+        row(g, "2", std::to_string(type), "13", "", date, -qty, 1);
+      } else if (kind <= 50) {  // transfer between the pharmacies
+        const std::string store = dice.Chance(50) ? "11" : "12";
+        const bool in = dice.Chance(50);
+        const int qty = dice.Between(5, 40);
+        row(g, "3", "", store, "", date, in ? qty : -qty, 1);
+      } else if (kind <= 55) {  // stocktake difference
+        const std::string store = dice.Chance(50) ? "11" : "12";
+        const bool short_of = dice.Chance(60);
+        const int qty = dice.Between(1, 3);
+        row(g, "4", "", store, "", date, short_of ? -qty : qty, 1);
+      } else {  // dispensing: 5 outpatient, 6 after payment, 7 inpatient, 8 ward
+        const char* type = kind <= 70 ? "5" : kind <= 80 ? "6" : kind <= 92 ? "7" : "8";
+        const int qty = dice.Between(1, 12);
+        row(g, type, "", kind <= 80 ? "11" : "12", "", date, -qty, 1);
+      }
+    }
+    ins.Flush();
+  }
+  {  // Inpatient charges of goods: prescriptions, ward accounts, settlements.
+    BulkInsert ins(query, "zy_good_fee", "Kind,goodid,iDate,Qty,UnitRate,Amt");
+    for (size_t i = 0; i < fees; ++i, tick()) {
+      const Good& g = goods[dice.Skewed(n)];
+      const int k = dice.Between(1, 100);
+      const char* kind = k <= 60 ? "qd" : k <= 85 ? "jz" : "js";
+      const int qty = dice.Between(1, 6);
+      ins.Row({Q(kind), Q(g.id), Q(dice.DateTime(1, 31, 0, 23)), std::to_string(qty), "1",
+               Money(static_cast<int64_t>(qty) * g.price)});
+    }
+    ins.Flush();
+  }
+  progress.Show(label, total, total);
+}
+
+bool IsDemoDatabase(const std::string& path) {
+  try {
+    const DatabaseLocation location = DatabaseLocation::Parse(path);
+    const qev::Variant query(location.OpenQueryObj());
+    return !location.FindTable(query, "qev_demo_info").empty();
+  } catch (const qev::RuntimeError&) {
+    return false;
+  }
+}
+
+void RemoveDatabaseFiles(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path + suffix);
+}
+
+void MarkAsDemo(const qev::Variant& query, int scale, const std::string& role) {
+  qev::Call(query, "Exec", qev::Variant("create table if not exists qev_demo_info (name text, value text)"));
+  BulkInsert ins(query, "qev_demo_info", "name,value");
+  ins.Row({Q("role"), Q(role)});
+  ins.Row({Q("seed"), Q(std::to_string(kSeed))});
+  ins.Row({Q("scale"), Q(std::to_string(scale))});
+  ins.Row({Q("month"), Q("2024-03")});
+  ins.Flush();
+}
+
+// How the user would run the same report by hand.
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789_-./=:@,+") == std::string::npos)
+    return word;
+  if (word.find_first_of("\"$`\\!") == std::string::npos) return "\"" + word + "\"";
+  std::string out = "'";
+  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string CommandLine(const RunOptions& o) {
+  std::vector<std::string> words = {"rptcalc", "run", o.class_name, "--db", o.db};
+  for (const auto& s : o.sources) words.insert(words.end(), {"--source", s});
+  words.insert(words.end(), {"--workstation", o.workstation});
+  for (const auto& s : o.sets) words.insert(words.end(), {"--set", s});
+  for (const auto& d : o.descs) words.insert(words.end(), {"--desc", d});
+  for (const auto& c : o.calls) words.insert(words.end(), {"--call", c});
+  std::string out;
+  for (const auto& w : words) out += (out.empty() ? "" : " ") + ShellWord(w);
+  return out;
+}
+
+// This program as the user can call it from the current directory.
+std::string ExecutableForUser() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return "rptcalc";
+  const fs::path rel = fs::relative(exe, fs::current_path(ec), ec);
+  if (ec || rel.empty()) return exe.string();
+  const std::string text = rel.string();
+  if (text.rfind("../../", 0) == 0) return exe.string();
+  return text.find('/') == std::string::npos || text.rfind("..", 0) != 0 ? "./" + text : text;
+}
+
+struct Showcase {
+  const char* class_name;
+  const char* title;
+  const char* view;
+  const char* rpttab;
+};
+
+constexpr Showcase kShowcase[] = {
+    {"Rpt_Tol_Good", "药品发药汇总 — dispensing totals per good", "rpt_fy_v", "rpt_tol_good"},
+    {"Rpt_Fy_Good", "门诊/住院发药统计 — outpatient and inpatient dispensing per good", "rpt_fy_v",
+     "rpt_fy_good"},
+    {"Rpt_Zy_Good", "住院药品汇总 — inpatient prescriptions per good", "rpt_zyqd_v", "rpt_zy_good"},
+    {"Rpt_KcCk", "出库统计 — stock issues per good and issue type", "rpt_kcck_v", "rpt_kcck"},
+    {"Rpt_KcRk", "入库统计 — stock receipts per good", "rpt_kcrk_v", "rpt_kcrk"},
+    {"Rpt_Kc_Count", "库存变动汇总 — stock movements per good and movement type",
+     "rpt_kc_count_v", "rpt_kc_count"},
+};
+
+}  // namespace
+
+DemoFiles DemoFilesFor(const std::string& db) {
+  const fs::path p(db);
+  const fs::path dir = p.parent_path();
+  const std::string stem = p.stem().string();
+  const std::string ext = p.has_extension() ? p.extension().string() : ".db";
+  auto beside = [&](const std::string& name) { return (dir / name).string(); };
+  return DemoFiles{db, beside(stem + "_source1" + ext), beside(stem + "_source2" + ext)};
+}
+
+int DemoGoodsCount(int scale) {
+  const int base = static_cast<int>(demo::Goods().size());
+  return std::min<long long>(static_cast<long long>(base) * std::max(scale, 1), kDemoMaxGoods);
+}
+
+void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bool progress_on) {
+  const std::vector<std::string> paths = {files.report, files.source1, files.source2};
+  for (const std::string& path : paths) {
+    DatabaseLocation::Parse(path).Check("demo database", /*must_exist=*/false);
+    if (fs::exists(path) && !IsDemoDatabase(path))
+      throw UsageError("refusing to replace " + path +
+                       ": it exists and is not a demo database (choose another --db)");
+  }
+  for (const std::string& path : paths) RemoveDatabaseFiles(path);
+  const fs::path dir = fs::path(files.report).parent_path();
+  if (!dir.empty()) fs::create_directories(dir);
+
+  Progress progress(err, progress_on);
+  Dice dice(kSeed);
+  const std::vector<Good> goods = MakeGoods(DemoGoodsCount(scale));
+
+  // The report database: fixed and report tables, and the catalogues the
+  // reports look names up in.
+  {
+    progress.Show("report database", 0, 1);
+    const qev::Object q = DatabaseLocation::Parse(files.report).OpenQueryObj();
+    const qev::Variant query(q);
+    qev::host::CreateFixedTables(q);
+    for (const std::string& script : qev::schema::ScriptNames())
+      if (script != "fixed_tables") qev::schema::Apply(query, script);
+    FillLookups(query, goods);
+    MarkAsDemo(query, scale, "report");
+  }
+  // Two campuses, the east one with about 60% of the main one's volume.
+  const struct {
+    const std::string* path;
+    int share;
+    const char* label;
+  } campuses[] = {{&files.source1, 100, "总院 source 1"}, {&files.source2, 60, "东院 source 2"}};
+  for (const auto& c : campuses) {
+    const qev::Variant query(DatabaseLocation::Parse(*c.path).OpenQueryObj());
+    qev::schema::Apply(query, "goods_sources");
+    qev::schema::Apply(query, "hospital_lookups");
+    FillLookups(query, goods);
+    FillCampus(query, goods, std::max(scale, 1), c.share, dice, progress, c.label);
+    MarkAsDemo(query, scale, c.label);
+  }
+  progress.Clear();
+}
+
+int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.scale < 1 || options.scale > 1000) {
+    err << "rptcalc: --scale must be a whole number from 1 to 1000\n";
+    return kExitUsage;
+  }
+  const DemoFiles files = DemoFilesFor(options.db);
+  try {
+    BuildDemoDatabases(files, options.scale, err, options.progress);
+  } catch (const UsageError& e) {
+    err << "rptcalc: " << OneLine(e.what()) << "\n";
+    return kExitUsage;
+  } catch (const qev::RuntimeError& e) {
+    err << "rptcalc: error " << e.number() << ", " << OneLine(e.source()) << ", "
+        << OneLine(e.description()) << "\n";
+    return kExitComponentError;
+  } catch (const fs::filesystem_error& e) {
+    err << "rptcalc: " << OneLine(e.what()) << "\n";
+    return kExitUsage;
+  }
+
+  std::error_code ec;
+  auto absolute = [&](const std::string& p) { return fs::absolute(p, ec).lexically_normal().string(); };
+  const int goods = DemoGoodsCount(options.scale);
+  out << "Demo hospital, March 2024 (scale " << options.scale << ", " << goods << " goods)\n"
+      << "  report database   " << absolute(files.report) << "\n"
+      << "  source 1 (总院)   " << absolute(files.source1) << "\n"
+      << "  source 2 (东院)   " << absolute(files.source2) << "\n";
+
+  Progress progress(err, options.progress);
+  const size_t count = std::size(kShowcase);
+  for (size_t i = 0; i < count; ++i) {
+    const Showcase& s = kShowcase[i];
+    RunOptions run;
+    run.class_name = s.class_name;
+    run.db = files.report;
+    run.sources = {files.source1, files.source2};
+    run.workstation = kWorkstation;
+    run.sets = {std::string("SourceViewName=") + s.view, std::string("RptTab=") + s.rpttab,
+                std::string("CondStr=") + kDemoMonthCond};
+    run.descs = {"统计期间=2024-03-01 至 2024-03-31", "院区=总院、东院"};
+    if (i == 0) run.calls = {"GetDetailCondStr=1001"};
+    run.format = OutputFormat::kTable;
+
+    out << "\n== " << (i + 1) << "/" << count << " " << s.class_name << ": " << s.title << "\n"
+        << "$ " << CommandLine(run) << "\n";
+    out.flush();
+    progress.Note(fmt::format("calculating {} ({}/{})", s.class_name, i + 1, count));
+    // The report's output waits until the progress line is gone.
+    std::ostringstream report_out, report_err;
+    const int status = RunReport(run, report_out, report_err);
+    progress.Clear();
+    out << report_out.str();
+    out.flush();
+    err << report_err.str();
+    if (status != kExitDone) return status;
+  }
+  out << "\nThe demo databases stay in place; run any report on them, for example:\n"
+      << "  " << ShellWord(ExecutableForUser()) << " run Rpt_Tol_Good --db " << ShellWord(files.report) << " --source "
+      << ShellWord(files.source1) << " --source " << ShellWord(files.source2)
+      << " --set SourceViewName=rpt_fy_v --set RptTab=rpt_tol_good --format csv\n";
+  return kExitDone;
+}
+
+}  // namespace rptcalc

@@ -1,0 +1,43 @@
+// `rptcalc demo`: builds a deterministic demo hospital (a report database
+// and the databases of two campuses as sources, with goods, departments,
+// doctors, suppliers and a month of dispensing, stock movements and
+// inpatient charges) and runs every goods report over the two sources.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace rptcalc {
+
+struct DemoOptions {
+  std::string db = "demo/hospital.db";  // the report database; sources beside it
+  int scale = 1;                         // multiplies the volume of rows
+  bool progress = false;                 // progress lines on `err`
+};
+
+// The three files of a demo whose report database is `db`:
+// <dir>/<stem>.db, <dir>/<stem>_source1.db, <dir>/<stem>_source2.db.
+struct DemoFiles {
+  std::string report, source1, source2;
+};
+DemoFiles DemoFilesFor(const std::string& db);
+
+// The number of goods at `scale`: grows with the scale up to a cap that
+// keeps every report far below the 32,767 rows its row loops can count.
+int DemoGoodsCount(int scale);
+inline constexpr int kDemoMaxGoods = 1200;
+
+// The month the demo data cover, and the condition the showcase uses.
+inline constexpr const char* kDemoMonthCond =
+    "iDate>={d '2024-03-01'} and iDate<{d '2024-04-01'}";
+
+// Builds the three databases, replacing an earlier demo at the same place
+// (a file that is not a demo database is never replaced: UsageError).
+// Same scale, same data, always.
+void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bool progress);
+
+// Builds the databases, then runs and prints the showcase. Returns the
+// exit status.
+int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace rptcalc

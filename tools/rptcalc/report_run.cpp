@@ -1,0 +1,402 @@
+#include "tools/rptcalc/report_run.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <set>
+
+#include "host/trace.h"
+#include "platform/ci_map.h"
+#include "platform/dispatch.h"
+#include "platform/error.h"
+#include "platform/class_factory.h"
+#include "platform/value_list.h"
+#include "tools/rptcalc/database_location.h"
+#include "tools/rptcalc/reported_errors.h"
+#include "tools/rptcalc/status.h"
+#include "tools/rptcalc/trace_lines.h"
+
+namespace rptcalc {
+
+namespace {
+
+using qev::ArgList;
+using qev::MemberInfo;
+using qev::Object;
+using qev::Variant;
+
+bool IsMethod(const MemberInfo& m) { return (m.kinds & qev::kInvokeMethod) != 0; }
+
+// "NAME=VALUE" split at the first '='.
+std::pair<std::string, std::string> SplitAssignment(std::string_view option,
+                                                    std::string_view text,
+                                                    std::string_view form) {
+  const size_t eq = text.find('=');
+  if (eq == std::string_view::npos)
+    throw UsageError(std::string(option) + " expects " + std::string(form) + ", got '" +
+                     std::string(text) + "'");
+  return {std::string(text.substr(0, eq)), std::string(text.substr(eq + 1))};
+}
+
+// One --set, checked against the class's interface.
+struct PropertyValue {
+  std::string name;
+  Variant value;
+};
+
+PropertyValue CheckedProperty(const qev::frame::ClassSpec& spec, std::string_view text) {
+  auto [name, value] = SplitAssignment("--set", text, "NAME=VALUE");
+  const MemberInfo* m = spec.type_info.Find(name);
+  if (m == nullptr || IsMethod(*m))
+    throw UsageError(spec.name + " has no property '" + name + "'");
+  if (!(m->kinds & qev::kInvokeLet)) {
+    if (m->kinds & qev::kInvokeSet)
+      throw UsageError("property " + m->name + " of " + spec.name +
+                       " holds an object and cannot be set from the command line");
+    throw UsageError("property " + m->name + " of " + spec.name + " is read-only");
+  }
+  if (m->type == qev::VarType::kInt16) {
+    double number = 0;
+    if (!qev::ParseNumber(value, &number) || number != std::floor(number) || number < -32768 ||
+        number > 32767)
+      throw UsageError("property " + m->name + " of " + spec.name +
+                       " takes a whole number from -32768 to 32767, not '" + value + "'");
+    return {m->name, Variant(static_cast<int16_t>(number))};
+  }
+  return {m->name, Variant(value)};
+}
+
+// One --call argument.
+struct CallArg {
+  enum Kind { kText, kSource, kResult } kind = kText;
+  std::string text;
+  int source = 0;  // 1..3
+};
+
+struct CallPlan {
+  const MemberInfo* member = nullptr;
+  std::vector<CallArg> args;
+};
+
+CallPlan CheckedCall(const qev::frame::ClassSpec& spec, std::string_view text, size_t index,
+                     size_t source_count) {
+  CallPlan plan;
+  const size_t eq = text.find('=');
+  const std::string name(text.substr(0, eq));
+  plan.member = spec.type_info.Find(name);
+  if (plan.member == nullptr || !(plan.member->kinds & (qev::kInvokeMethod | qev::kInvokeGet)))
+    throw UsageError(spec.name + " has no member '" + name + "' to call");
+  std::vector<std::string> raw;
+  if (eq != std::string_view::npos) {
+    std::string_view rest = text.substr(eq + 1);
+    while (true) {
+      const size_t comma = rest.find(',');
+      raw.emplace_back(rest.substr(0, comma));
+      if (comma == std::string_view::npos) break;
+      rest = rest.substr(comma + 1);
+    }
+  }
+  const auto& params = plan.member->params;
+  size_t required = 0;
+  for (const auto& p : params) required += p.optional ? 0 : 1;
+  if (raw.size() < required || raw.size() > params.size()) {
+    std::string list;
+    for (const auto& p : params) {
+      if (!list.empty()) list += ", ";
+      list += p.optional ? "[" + p.name + "]" : p.name;
+    }
+    const std::string count =
+        required == params.size()
+            ? std::to_string(required) + (required == 1 ? " argument" : " arguments")
+            : std::to_string(required) + " to " + std::to_string(params.size()) + " arguments";
+    throw UsageError("--call " + plan.member->name + " takes " + count +
+                     (list.empty() ? "" : " (" + list + ")") + ", got " +
+                     std::to_string(raw.size()));
+  }
+  for (const std::string& a : raw) {
+    CallArg arg;
+    if (a == "@result") {
+      if (index == 0)
+        throw UsageError("--call " + plan.member->name +
+                         ": @result needs an earlier --call whose result it passes");
+      arg.kind = CallArg::kResult;
+    } else if (a.size() == 8 && a.rfind("@source", 0) == 0 && a[7] >= '1' && a[7] <= '3') {
+      arg.kind = CallArg::kSource;
+      arg.source = a[7] - '0';
+      if (static_cast<size_t>(arg.source) > source_count)
+        throw UsageError("--call " + plan.member->name + ": " + a + " names a source database " +
+                         "that was not given (" + std::to_string(source_count) + " given)");
+    } else {
+      arg.text = a;
+    }
+    plan.args.push_back(std::move(arg));
+  }
+  return plan;
+}
+
+RowTable ReadRows(const Variant& query_obj, const std::string& table, const std::string& sql) {
+  RowTable out;
+  out.name = table;
+  Variant rs = qev::Call(query_obj, "OpenRs", Variant(sql));
+  const int32_t columns = qev::Get(rs, "FieldCount").ToInt32();
+  for (int32_t c = 0; c < columns; ++c)
+    out.columns.push_back(qev::Call(rs, "FieldName", Variant(static_cast<int16_t>(c))).ToText());
+  const int32_t count = qev::Get(rs, "RecordCount").ToInt32();
+  out.rows.reserve(count);
+  for (int32_t r = 0; r < count; ++r) {
+    std::vector<Variant> row;
+    row.reserve(columns);
+    for (int32_t c = 0; c < columns; ++c)
+      row.push_back(qev::Call(rs, "Fields", Variant(static_cast<int16_t>(c))));
+    out.rows.push_back(std::move(row));
+    qev::Call(rs, "MoveNext");
+  }
+  qev::Call(rs, "Close");
+  return out;
+}
+
+// Everything checked before anything is opened or written.
+struct Plan {
+  const qev::frame::ClassSpec* spec = nullptr;
+  std::vector<PropertyValue> properties;
+  std::vector<std::pair<std::string, std::string>> descs;
+  std::vector<CallPlan> calls;
+  DatabaseLocation db = DatabaseLocation::Parse("");
+  std::vector<DatabaseLocation> sources;
+  int16_t source_num = 1;
+  std::string workstation;
+};
+
+Plan Prepare(const RunOptions& o) {
+  Plan plan;
+  plan.spec = ResolveClass(o.class_name);
+  if (plan.spec == nullptr)
+    throw UsageError("unknown report class '" + o.class_name +
+                     "' (rptcalc classes lists the classes)");
+  const auto& spec = *plan.spec;
+  for (const std::string& s : o.sets) plan.properties.push_back(CheckedProperty(spec, s));
+  if (!o.descs.empty()) {
+    const MemberInfo* desc = spec.type_info.Find("RptDesc");
+    if (desc == nullptr || IsMethod(*desc))
+      throw UsageError(spec.name + " has no property RptDesc for --desc");
+    for (const std::string& d : o.descs)
+      plan.descs.push_back(SplitAssignment("--desc", d, "LABEL=VALUE"));
+  }
+  if (o.init && o.no_calc) throw UsageError("--init and --no-calc exclude each other");
+  if (o.init && spec.type_info.Find("RptInit") == nullptr)
+    throw UsageError(spec.name + " has no RptInit (only the daily sheets have one)");
+  if (o.sources.size() > 3)
+    throw UsageError("at most 3 --source databases (QueryDb1 to QueryDb3), got " +
+                     std::to_string(o.sources.size()));
+  const int default_num = o.sources.empty() ? 1 : static_cast<int>(o.sources.size());
+  const int num = o.source_num.value_or(default_num);
+  if (num < -32768 || num > 32767)
+    throw UsageError("--source-num must be a whole number from -32768 to 32767");
+  plan.source_num = static_cast<int16_t>(num);
+  const size_t source_count = o.sources.empty() ? 1 : o.sources.size();
+  for (size_t i = 0; i < o.calls.size(); ++i)
+    plan.calls.push_back(CheckedCall(spec, o.calls[i], i, source_count));
+
+  plan.db = DatabaseLocation::Parse(o.db);
+  plan.db.Check("report database", /*must_exist=*/true);
+  for (size_t k = 0; k < o.sources.size(); ++k) {
+    plan.sources.push_back(DatabaseLocation::Parse(o.sources[k]));
+    plan.sources.back().Check("source database " + std::to_string(k + 1), /*must_exist=*/true);
+  }
+  plan.workstation = o.workstation.empty() ? HostName() : o.workstation;
+  return plan;
+}
+
+// The trace file, opened before the calculation so that an unwritable path
+// is refused before anything runs.
+class TraceFile {
+ public:
+  explicit TraceFile(const std::string& path) : path_(path) {
+    if (path.empty()) return;
+    errno = 0;
+    file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!file_) {
+      const int e = errno;
+      throw UsageError("cannot write the trace file " + path + ": " +
+                       (e != 0 ? std::strerror(e) : "open failed"));
+    }
+    log_ = std::make_shared<qev::host::TraceLog>();
+  }
+  bool enabled() const { return log_ != nullptr; }
+  const std::shared_ptr<qev::host::TraceLog>& log() const { return log_; }
+
+  // Writes what was recorded and closes the file; false when the file
+  // could not take it. Later calls do nothing.
+  bool Flush() {
+    if (!log_) return true;
+    WriteTraceLines(log_->records(), file_);
+    log_.reset();
+    file_.close();
+    return !file_.fail();
+  }
+
+ private:
+  std::string path_;
+  std::ofstream file_;
+  std::shared_ptr<qev::host::TraceLog> log_;
+};
+
+int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostream& out,
+            std::ostream& err) {
+  const auto& spec = *plan.spec;
+  ClearReportedErrors();
+
+  const Object raw_host = plan.db.OpenHostLib(plan.workstation);
+  std::vector<Object> sources;
+  if (plan.sources.empty()) {
+    sources.push_back(plan.db.OpenQueryObj());  // the report database is source 1
+  } else {
+    for (const auto& s : plan.sources) sources.push_back(s.OpenQueryObj());
+  }
+  Object host = raw_host;
+  if (trace.enabled()) {
+    // The host library object gets a label that is not a query object's, so
+    // only the calls on the query objects reach the file.
+    host = qev::host::TraceObject(raw_host, "host", trace.log(),
+                                  {{"DbA_Query0_Obj", "report"}, {"DbA_Query_Obj", "detail"}});
+    for (size_t k = 0; k < sources.size(); ++k)
+      sources[k] = qev::host::TraceObject(sources[k], "source" + std::to_string(k + 1), trace.log());
+  }
+
+  const Variant component(qev::CreateObject(spec.progid));
+  if (spec.type_info.Find("Global_Lib_Obj") != nullptr)
+    qev::Set(component, "Global_Lib_Obj", host);
+  for (const PropertyValue& p : plan.properties) qev::Let(component, p.name, p.value);
+  if (!plan.descs.empty()) {
+    const std::string sep(qev::kValueListSeparator);
+    std::string desc = qev::Get(component, "RptDesc").ToText();
+    for (const auto& [label, value] : plan.descs) {
+      if (!desc.empty()) desc += sep;
+      desc += label + sep + value;
+    }
+    qev::Let(component, "RptDesc", Variant(desc));
+  }
+
+  if (o.init) {
+    qev::Call(component, "RptInit");
+  } else if (!o.no_calc) {
+    const MemberInfo* calcu = spec.type_info.Find("CalcuRpt");
+    ArgList args;
+    if (!calcu->params.empty()) {
+      args.Value(Variant(plan.source_num));
+      for (const Object& s : sources) args.Value(Variant(s));
+    }
+    qev::Invoke(component, "CalcuRpt", qev::kInvokeMethod, args);
+  }
+
+  ReportOutput output;
+  output.workstation = plan.workstation;
+  Variant previous;
+  for (const CallPlan& call : plan.calls) {
+    ArgList args;
+    for (const CallArg& a : call.args) {
+      switch (a.kind) {
+        case CallArg::kText: args.Value(Variant(a.text)); break;
+        case CallArg::kSource: args.Value(Variant(sources[a.source - 1])); break;
+        case CallArg::kResult: args.Value(previous); break;
+      }
+    }
+    const auto kind = static_cast<qev::InvokeKind>(
+        call.member->kinds & (qev::kInvokeMethod | qev::kInvokeGet));
+    previous = qev::Invoke(component, call.member->name, kind, args);
+    output.calls.push_back({call.member->name, previous});
+  }
+
+  // The rows are read untraced: they are the host's reads, not the report's.
+  const Variant report_db = qev::Get(Variant(raw_host), "DbA_Query0_Obj");
+  const std::string own = "computer=" + SqlQuote(plan.workstation);
+  std::vector<std::string> wanted;
+  std::string rpttab;
+  if (const MemberInfo* m = spec.type_info.Find("RptTab"); m && !IsMethod(*m)) {
+    rpttab = qev::Get(component, "RptTab").ToText();
+    if (!rpttab.empty()) {
+      const std::string sql = plan.db.SelectRowsSql(report_db, "rpt_header",
+                                                    own + " and rpttab=" + SqlQuote(rpttab));
+      if (!sql.empty()) output.header = ReadRows(report_db, "rpt_header", sql);
+      wanted.push_back(rpttab);
+    }
+  }
+  if (const MemberInfo* m = spec.type_info.Find("RptDetailTab"); m && !IsMethod(*m)) {
+    const std::string detail = qev::Get(component, "RptDetailTab").ToText();
+    if (!detail.empty()) wanted.push_back(detail);
+  }
+  for (const std::string& t : FixedTablesOf(spec.name)) wanted.push_back(t);
+  std::set<std::string> seen;
+  for (const std::string& t : wanted) {
+    if (!seen.insert(qev::ToLowerAscii(t)).second) continue;
+    const std::string sql = plan.db.SelectRowsSql(report_db, t, own);
+    if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t, sql));
+  }
+
+  const std::vector<std::string> reported = ReportedErrors();
+  if (!trace.Flush()) err << "rptcalc: warning: the trace file " << o.trace_path
+                          << " could not be written completely\n";
+  WriteReportOutput(output, o.format, out);
+  out.flush();
+  for (const std::string& r : reported) err << "rptcalc: reported error: " << OneLine(r) << "\n";
+  return StatusAfterCalculation(reported);
+}
+
+}  // namespace
+
+int RunReport(const RunOptions& options, std::ostream& out, std::ostream& err) {
+  try {
+    const Plan plan = Prepare(options);
+    TraceFile trace(options.trace_path);
+    try {
+      return Execute(plan, options, trace, out, err);
+    } catch (const qev::RuntimeError& e) {
+      trace.Flush();
+      err << "rptcalc: error " << e.number() << ", " << OneLine(e.source()) << ", "
+          << OneLine(e.description()) << "\n";
+      return kExitComponentError;
+    }
+  } catch (const UsageError& e) {
+    err << "rptcalc: " << OneLine(e.what()) << "\n";
+    return kExitUsage;
+  }
+}
+
+const qev::frame::ClassSpec* ResolveClass(std::string_view name) {
+  if (const auto* spec = qev::frame::FindClass(name)) return spec;
+  const auto guid = qev::Guid::Parse(name);
+  for (const auto& spec : qev::frame::Catalogue()) {
+    if (qev::EqualsNoCase(spec.progid, name)) return &spec;
+    if (guid && spec.clsid == *guid) return &spec;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> FixedTablesOf(std::string_view class_name) {
+  if (class_name == "Rpt_Tol_Rbb") return {"rpt_Tol_rbb", "rpt_Tol_Rbb_Infod", "rpt_rbbd"};
+  if (class_name == "Rpt_Yjk_Rbb") return {"rpt_Tol_rbb"};
+  if (class_name == "Rpt_Yb_Rbb" || class_name == "Rpt_Yb_Rbb_Zyjz" ||
+      class_name == "Rpt_Yb_Rbb_Zyjs")
+    return {"rpt_Yb_rbb"};
+  return {};
+}
+
+std::string HostName() {
+  char buf[256] = {};
+  if (gethostname(buf, sizeof buf - 1) != 0 || buf[0] == '\0') return "localhost";
+  return buf;
+}
+
+std::string OneLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c == '\n' || c == '\r') c = ' ';
+  return out;
+}
+
+}  // namespace rptcalc

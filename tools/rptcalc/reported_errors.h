@@ -1,0 +1,24 @@
+// Errors that report components trapped and handed to the utility
+// library's error reporter (qevRaisError) instead of raising them. They are
+// kept on the process's one utility-library object, the one the
+// components share (frame::GetActiveXObj), and this is how rptcalc learns
+// that a calculation that returned normally went wrong on the way.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rptcalc {
+
+// Forgets the errors reported so far (before a calculation starts).
+void ClearReportedErrors();
+
+// The errors reported since the last ClearReportedErrors, oldest first,
+// each as one line of text.
+std::vector<std::string> ReportedErrors();
+
+// The exit status of a calculation that returned: kExitReportedErrors when
+// errors were reported on the way, otherwise kExitDone.
+int StatusAfterCalculation(const std::vector<std::string>& reported);
+
+}  // namespace rptcalc

@@ -1,0 +1,27 @@
+// Exit statuses of rptcalc and the error that ends a command for bad usage.
+#pragma once
+
+#include <stdexcept>
+
+namespace rptcalc {
+
+enum ExitStatus : int {
+  kExitDone = 0,
+  // The component (or a host object under it) raised an error.
+  kExitComponentError = 1,
+  // Bad command line or input: unknown class or property, a missing
+  // database file, an unwritable trace file and the like.
+  kExitUsage = 2,
+  // The calculation returned, but errors were handed to the utility
+  // library's error reporter on the way.
+  kExitReportedErrors = 3,
+};
+
+// Ends a command with kExitUsage; what() is the one-line message shown to
+// the user (without the "rptcalc: " prefix).
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace rptcalc
