@@ -1,0 +1,520 @@
+// rptcalc run, classes, schema, register and unregister, as a user runs
+// them: the built program on SQLite files, its output parsed back and
+// checked against figures computed here from the rows the tests insert.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "frame/catalogue.h"
+#include "platform/registry.h"
+#include "platform/value_list.h"
+#include "tests/rptcalc/rptcalc_fixture.h"
+
+namespace qev::testing {
+namespace {
+
+using nlohmann::json;
+
+struct Totals {
+  double qty = 0;  // base units: Qty * UnitRate
+  double amt = 0;
+};
+using TotalsByGood = std::map<std::string, Totals>;
+
+std::string Money(int cents) {
+  return std::to_string(cents / 100) + "." + (cents % 100 < 10 ? "0" : "") +
+         std::to_string(cents % 100);
+}
+
+// RFC 4180 records of a text (quoted fields may hold commas, quotes and
+// line breaks).
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> record;
+  std::string field;
+  bool quoted = false, any = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += '"', ++i;
+      else if (c == '"') quoted = false;
+      else field += c;
+      continue;
+    }
+    if (c == '"') { quoted = true; any = true; }
+    else if (c == ',') { record.push_back(field); field.clear(); any = true; }
+    else if (c == '\r') {}
+    else if (c == '\n') {
+      if (any || !field.empty()) record.push_back(field);
+      records.push_back(record);
+      record.clear(); field.clear(); any = false;
+    } else { field += c; any = true; }
+  }
+  return records;
+}
+
+// Columns of a terminal taken by text: CJK ideographs and fullwidth forms
+// two, every other code point one.
+int Columns(const std::string& text) {
+  int width = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    char32_t cp = len == 1 ? b : b & (0xFF >> (len + 1));
+    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    width += (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3000 && cp <= 0x303F) ||
+                     (cp >= 0xFF00 && cp <= 0xFF60)
+                 ? 2
+                 : 1;
+    i += len;
+  }
+  return width;
+}
+
+// A report database and two source databases made by `rptcalc schema`,
+// with four goods and dispensing rows in both sources.
+class GoodsRun : public RptcalcTest {
+ protected:
+  void SetUp() override {
+    for (const char* f : {"report.db", "s1.db", "s2.db"}) {
+      const ProcessResult r = Rptcalc({"schema", "--db", f});
+      ASSERT_EQ(r.status, 0) << r.err;
+    }
+    Exec("report.db",
+         {"insert into qev_pub_good (id,Name,spec,UnitName) values "
+          "('1001','阿莫西林胶囊','0.25g*24粒','盒'),('1002','生理盐水','0.9%,500ml','瓶'),"
+          "('1003','布洛芬缓释胶囊','0.3g*20粒','盒'),('1004','碘伏','100ml','瓶')",
+          // Another workstation's row, which no run of WS1 may touch or show.
+          "insert into rpt_tol_good (computer,name,nameid,qty,amt) values "
+          "('WS2','其他','9999',7,70)"});
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<int>((seed >> 16) % n);
+    };
+    for (int k = 1; k <= 2; ++k) {
+      std::string sql = "insert into fy_detail (goodid,MzZy,DepaID,iDate,Qty,UnitRate,Amt) values ";
+      for (int i = 0; i < 40; ++i) {
+        const std::string good = std::to_string(1001 + next(3));
+        const int qty = 1 + next(9);
+        const int rate = next(2) ? 1 : 10;
+        const int cents = qty * (50 + next(5000));
+        const bool april = i % 10 == 9;  // outside the month condition
+        const std::string mzzy = next(2) ? "1" : "2";
+        sql += std::string(i ? "," : "") + "('" + good + "','" + mzzy + "','01','" +
+               (april ? "2024-04-02 10:00:00" : "2024-03-15 09:30:00") + "'," +
+               std::to_string(qty) + "," + std::to_string(rate) + "," + Money(cents) + ")";
+        for (TotalsByGood* t : {&all_[k], april ? nullptr : &march_[k]}) {
+          if (!t) continue;
+          (*t)[good].qty += qty * rate;
+          (*t)[good].amt += cents / 100.0;
+        }
+      }
+      // Good 1004 sums to quantity 0 over both sources: no average price.
+      const std::string sign = k == 1 ? "" : "-";
+      sql += ",('1004','1','01','2024-03-20 08:00:00'," + sign + "2,1," + sign + "5.00)";
+      for (TotalsByGood* t : {&all_[k], &march_[k]}) {
+        (*t)["1004"].qty += k == 1 ? 2 : -2;
+        (*t)["1004"].amt += k == 1 ? 5 : -5;
+      }
+      Exec("s" + std::to_string(k) + ".db", {sql});
+    }
+  }
+
+  static TotalsByGood Sum(const TotalsByGood& a, const TotalsByGood& b) {
+    TotalsByGood out = a;
+    for (const auto& [good, t] : b) {
+      out[good].qty += t.qty;
+      out[good].amt += t.amt;
+    }
+    return out;
+  }
+
+  std::vector<std::string> TolGood(std::vector<std::string> extra) const {
+    std::vector<std::string> args = {"run", "Rpt_Tol_Good", "--db", "report.db",
+                                     "--workstation", "WS1", "--set", "SourceViewName=rpt_fy_v",
+                                     "--set", "RptTab=rpt_tol_good"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  }
+
+  // Expects the JSON rows of rpt_tol_good to be exactly `want`.
+  static void ExpectRows(const json& doc, const TotalsByGood& want) {
+    const json& rows = doc.at("tables").at("rpt_tol_good");
+    ASSERT_EQ(rows.size(), want.size()) << rows.dump();
+    for (const json& row : rows) {
+      const std::string id = row.at("nameid").get<std::string>();
+      SCOPED_TRACE(id);
+      ASSERT_TRUE(want.count(id));
+      EXPECT_EQ(row.at("computer"), "WS1");
+      ASSERT_TRUE(row.at("qty").is_number());
+      ASSERT_TRUE(row.at("amt").is_number());
+      EXPECT_DOUBLE_EQ(row.at("qty").get<double>(), want.at(id).qty);
+      EXPECT_NEAR(row.at("amt").get<double>(), want.at(id).amt, 1e-6);
+      if (want.at(id).qty == 0) {
+        EXPECT_TRUE(row.at("everyprice").is_null());
+      } else {
+        // FormatDec rounds to two decimals.
+        EXPECT_NEAR(row.at("everyprice").get<double>(), want.at(id).amt / want.at(id).qty,
+                    0.005 + 1e-9);
+      }
+    }
+  }
+
+  std::map<int, TotalsByGood> all_, march_;
+};
+
+TEST_F(GoodsRun, JsonHoldsTheHeaderAndTheSumsOfBothSources) {
+  const ProcessResult r =
+      Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--desc", "期间=2024-03",
+                       "--desc", "=全院", "--format", "json"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const json doc = json::parse(r.out);
+  const json& header = doc.at("header");
+  EXPECT_EQ(header.at("computer"), "WS1");
+  EXPECT_EQ(header.at("rpttab"), "rpt_tol_good");
+  EXPECT_EQ(header.at("headstr"), "期间:2024-03   全院");
+  EXPECT_TRUE(header.at("everyamt").is_null());
+  ASSERT_EQ(doc.at("tables").size(), 1u);
+  ExpectRows(doc, Sum(all_[1], all_[2]));
+  for (const json& row : doc.at("tables").at("rpt_tol_good")) {
+    if (row.at("nameid") == "1002") {
+      EXPECT_EQ(row.at("name"), "生理盐水");
+      EXPECT_EQ(row.at("spec"), "0.9%,500ml");
+      EXPECT_EQ(row.at("unitname"), "瓶");
+    }
+  }
+  EXPECT_EQ(doc.at("calls"), json::array());
+  // The other workstation's row is neither shown nor touched.
+  EXPECT_EQ(Rows("report.db", "select qty from rpt_tol_good where computer='WS2'").size(), 1u);
+}
+
+TEST_F(GoodsRun, ConditionAndSourceNumChooseTheRowsRead) {
+  // Both sources passed, only the first read; April rows left out.
+  const ProcessResult r = Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db",
+                                           "--source-num", "1", "--set",
+                                           "CondStr=iDate<{d '2024-04-01'}", "--format", "json"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectRows(json::parse(r.out), march_[1]);
+}
+
+TEST_F(GoodsRun, WithoutSourcesTheReportDatabaseIsSourceOne) {
+  Exec("report.db", {"insert into fy_detail (goodid,MzZy,DepaID,iDate,Qty,UnitRate,Amt) values "
+                     "('1003','1','01','2024-03-02',5,2,12.5),('1003','2','01','2024-03-03',1,1,3)"});
+  const ProcessResult r = Rptcalc(TolGood({"--format", "json", "--trace", "t.jsonl"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectRows(json::parse(r.out), {{"1003", {11, 15.5}}});
+  // Its source statement is labelled as the source, not as the report database.
+  std::ifstream in(dir_.File("t.jsonl"));
+  std::string line;
+  int source_opens = 0;
+  while (std::getline(in, line)) {
+    const json rec = json::parse(line);
+    const std::string sql = rec.at("args").empty() || !rec.at("args")[0].is_string()
+                                ? ""
+                                : rec.at("args")[0].get<std::string>();
+    if (rec.at("member") == "OpenRs" && sql.find("from rpt_fy_v") != std::string::npos) {
+      EXPECT_EQ(rec.at("object"), "source1");
+      ++source_opens;
+    }
+  }
+  EXPECT_EQ(source_opens, 1);
+}
+
+TEST_F(GoodsRun, CsvBlocksQuoteFieldsAndLeaveNullEmpty) {
+  const ProcessResult r =
+      Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--format", "csv"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"0.9%,500ml\""), std::string::npos);
+  const auto records = ParseCsv(r.out);
+  // Blocks: "# name", the column names, the rows, an empty record between.
+  std::map<std::string, std::vector<std::vector<std::string>>> blocks;
+  std::string current;
+  for (const auto& rec : records) {
+    if (rec.size() == 1 && rec[0].rfind("# ", 0) == 0) current = rec[0].substr(2);
+    else if (!rec.empty()) blocks[current].push_back(rec);
+  }
+  ASSERT_EQ(blocks.size(), 2u);
+  ASSERT_EQ(blocks["rpt_header"].size(), 2u);
+  EXPECT_EQ(blocks["rpt_header"][0][1], "rpttab");
+  EXPECT_EQ(blocks["rpt_header"][1][1], "rpt_tol_good");
+  const auto& tol = blocks["rpt_tol_good"];
+  const std::vector<std::string> columns = {"computer", "name", "nameid",     "spec",
+                                            "unitname", "qty",  "amt",        "everyprice"};
+  ASSERT_EQ(tol.size(), 5u);
+  EXPECT_EQ(tol[0], columns);
+  const TotalsByGood want = Sum(all_[1], all_[2]);
+  for (size_t i = 1; i < tol.size(); ++i) {
+    ASSERT_EQ(tol[i].size(), columns.size());
+    const std::string& id = tol[i][2];
+    EXPECT_DOUBLE_EQ(std::stod(tol[i][5]), want.at(id).qty) << id;
+    EXPECT_NEAR(std::stod(tol[i][6]), want.at(id).amt, 1e-6) << id;
+    if (id == "1002") {
+      EXPECT_EQ(tol[i][3], "0.9%,500ml");
+    }
+    if (id == "1004") {
+      EXPECT_EQ(tol[i][7], "");  // Null
+    }
+  }
+}
+
+TEST_F(GoodsRun, TableLinesUpChineseNames) {
+  const ProcessResult r =
+      Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--format", "table"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  const auto title = std::find(lines.begin(), lines.end(), "rpt_tol_good: 4 rows");
+  ASSERT_NE(title, lines.end()) << r.out;
+  ASSERT_GE(lines.end() - title, 7);
+  const std::string& header = *(title + 1);
+  const size_t at = header.find("nameid");
+  ASSERT_NE(at, std::string::npos);
+  const int column = Columns(header.substr(0, at));
+  for (auto it = title + 3; it != title + 7; ++it) {
+    // The good id starts in the nameid column whatever the width of the name.
+    const size_t id = it->find("100");
+    ASSERT_NE(id, std::string::npos) << *it;
+    EXPECT_EQ(Columns(it->substr(0, id)), column) << *it;
+  }
+  EXPECT_NE(r.out.find("阿莫西林胶囊"), std::string::npos);
+}
+
+TEST_F(GoodsRun, TraceHasEveryQueryObjectCallInOrder) {
+  const ProcessResult r =
+      Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--set",
+                       "CondStr=iDate<{d '2024-04-01'}", "--format", "json", "--trace", "t.jsonl"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ifstream in(dir_.File("t.jsonl"));
+  std::vector<json> recs;
+  std::string line;
+  while (std::getline(in, line)) {
+    ASSERT_NO_THROW(recs.push_back(json::parse(line))) << line;
+    const json& rec = recs.back();
+    ASSERT_TRUE(rec.at("object").is_string());
+    ASSERT_TRUE(rec.at("member").is_string());
+    ASSERT_TRUE(rec.at("args").is_array());
+    const std::string object = rec.at("object");
+    EXPECT_TRUE(object == "report" || object == "source1" || object == "source2") << line;
+  }
+  ASSERT_GE(recs.size(), 3u);
+  EXPECT_EQ(recs[0], json::parse(R"({"object":"report","member":"DeleteRecord",
+                                    "args":["rpt_tol_good","computer='WS1'"]})"));
+  EXPECT_EQ(recs[1], json::parse(R"({"object":"report","member":"DeleteRecord",
+                                    "args":["rpt_header","computer='WS1' and rpttab='rpt_tol_good'"]})"));
+  EXPECT_EQ(recs[2].at("member"), "InsertRecord");
+  const std::string sep(kValueListSeparator);
+  EXPECT_EQ(recs[2].at("args")[2], "WS1" + sep + "rpt_tol_good" + sep);
+  // Each source: its condition through its own CondAfterStr, then the statement.
+  const std::string statement =
+      "select goodid,sum(Qty*UnitRate) as f_Qty,sum(Amt) as f_amt from rpt_fy_v where "
+      "iDate<'2024-04-01' group by goodid ";
+  std::map<std::string, size_t> open_at;
+  for (size_t i = 0; i < recs.size(); ++i) {
+    if (recs[i].at("member") != "OpenRs" || recs[i].at("object") == "report") continue;
+    EXPECT_EQ(recs[i].at("args"), json::array({statement}));
+    ASSERT_GT(i, 0u);
+    EXPECT_EQ(recs[i - 1].at("object"), recs[i].at("object"));
+    EXPECT_EQ(recs[i - 1].at("member"), "CondAfterStr");
+    EXPECT_EQ(recs[i - 1].at("args"), json::array({"iDate<{d '2024-04-01'}"}));
+    open_at[recs[i].at("object")] = i;
+  }
+  ASSERT_EQ(open_at.size(), 2u);
+  EXPECT_LT(open_at["source1"], open_at["source2"]);
+  // The final pass looks every good up through the report database.
+  EXPECT_EQ(recs.back().at("object"), "report");
+  EXPECT_EQ(recs.back().at("member"), "UpdateRecord");
+}
+
+TEST_F(GoodsRun, CallsPassEarlierResultsAndSources) {
+  ProcessResult r = Rptcalc(TolGood({"--source", "s1.db", "--set", "CondStr=MzZy='1'", "--call",
+                                     "CondStr", "--call", "GetDetailCondStr=1001", "--call",
+                                     "GetDetailCondStr=@result", "--format", "json"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  json calls = json::parse(r.out).at("calls");
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0], json::parse(R"({"member":"CondStr","result":"MzZy='1'"})"));
+  EXPECT_EQ(calls[1].at("member"), "GetDetailCondStr");
+  EXPECT_EQ(calls[1].at("result"), "goodid='1001' and (MzZy='1')");
+  EXPECT_EQ(calls[2].at("result"), "goodid='goodid='1001' and (MzZy='1')' and (MzZy='1')");
+
+  // No calculation by rptcalc; CalcuRpt called with source 2 alone instead.
+  r = Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--no-calc", "--call",
+                       "CalcuRpt=1,@source2", "--format", "json"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const json doc = json::parse(r.out);
+  ExpectRows(doc, all_[2]);
+  EXPECT_EQ(doc.at("calls"), json::parse(R"([{"member":"CalcuRpt","result":null}])"));
+}
+
+TEST_F(GoodsRun, NumberPropertiesAndClassesByProgIdAndClsid) {
+  const std::string clsid = frame::FindClass("Rpt_KcRk_Price")->clsid.ToString();
+  for (const std::string& cls :
+       std::vector<std::string>{"Rpt_KcRk_Price", "qevrptcallib.rpt_kcrk_price", clsid}) {
+    const ProcessResult r = Rptcalc({"run", cls, "--db", "report.db", "--no-calc", "--set",
+                                     "SupFac=-12", "--call", "SupFac",
+                                     "--format", "json"});
+    ASSERT_EQ(r.status, 0) << cls << ": " << r.err;
+    const json calls = json::parse(r.out).at("calls");
+    EXPECT_EQ(calls[0].at("result"), -12) << cls;
+    EXPECT_TRUE(calls[0].at("result").is_number_integer());
+  }
+}
+
+TEST_F(GoodsRun, ComponentErrorsExitWithOne) {
+  // Rpt_Zy_Good knows no price type for this view: a type mismatch after
+  // the preamble.
+  ProcessResult r = Rptcalc({"run", "Rpt_Zy_Good", "--db", "report.db", "--workstation", "WS1",
+                             "--source", "s1.db", "--set", "SourceViewName=rpt_fy_v", "--set",
+                             "RptTab=rpt_zy_good", "--trace", "t.jsonl"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "rptcalc: error 13, qevRptCalLib.Rpt_Zy_Good, Type mismatch\n");
+  EXPECT_EQ(Rows("report.db",
+                 "select headstr from rpt_header where computer='WS1' and rpttab='rpt_zy_good'")
+                .size(),
+            1u);
+  // The trace keeps the calls made until the error.
+  std::ifstream in(dir_.File("t.jsonl"));
+  std::string line;
+  std::vector<std::string> members;
+  while (std::getline(in, line)) members.push_back(json::parse(line).at("member"));
+  EXPECT_EQ(members, (std::vector<std::string>{"DeleteRecord", "DeleteRecord", "InsertRecord"}));
+
+  // A class whose calculation is not built yet.
+  r = Rptcalc({"run", "Rpt_Tol_Type", "--db", "report.db", "--set", "RptTab=rpt_tol_good"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.err).size(), 1u);
+  EXPECT_EQ(r.err.rfind("rptcalc: error 32001, qevRptCalLib.Rpt_Tol_Type, ", 0), 0u) << r.err;
+}
+
+TEST_F(GoodsRun, RefusedCommandLinesWriteNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string words;
+  };
+  const std::string no_dir = dir_.File("no-such-dir/t.jsonl");
+  const std::vector<Case> cases = {
+      {{"run", "Rpt_Nope", "--db", "report.db"}, "unknown report class 'Rpt_Nope'"},
+      {TolGood({"--set", "Nope=1"}), "no property 'Nope'"},
+      {TolGood({"--set", "ComputerName=x"}), "read-only"},
+      {{"run", "Rpt_KcRk_Price", "--db", "report.db", "--set", "SupFac=abc"}, "'abc'"},
+      {{"run", "Rpt_KcRk_Price", "--db", "report.db", "--set", "SupFac=1.5"}, "'1.5'"},
+      {{"run", "Rpt_KcRk_Price", "--db", "report.db", "--set", "SupFac=40000"}, "'40000'"},
+      {{"run", "Rpt_Tol_Good", "--db", "missing.db"}, "missing.db does not exist"},
+      {TolGood({"--source", "s1.db", "--source", "gone.db"}), "gone.db does not exist"},
+      {TolGood({"--trace", no_dir}), "cannot write the trace file"},
+      {TolGood({"--trace", dir_.path()}), "cannot write the trace file"},
+      {TolGood({"--call", "GetDetailCondStr=@result"}), "@result"},
+      {TolGood({"--call", "GetDetailCondStr=@source2"}), "@source2"},
+      {TolGood({"--call", "GetDetailCondStr=1,2"}), "takes 1 argument"},
+      {TolGood({"--init"}), "RptInit"},
+      {TolGood({"--desc", "no-equals-sign"}), "LABEL=VALUE"},
+      {TolGood({"--format", "xml"}), "xml"},
+      {TolGood({"--bogus"}), "--bogus"},
+      {{"run", "Rpt_Tol_Good"}, "--db is required"},
+  };
+  const std::set<std::string> before = Files();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1] + " ... " + c.args.back());
+    ExpectUsageError(Rptcalc(c.args), c.words);
+    EXPECT_EQ(Files(), before);
+  }
+  EXPECT_TRUE(Rows("report.db", "select * from rpt_header").empty());
+}
+
+TEST_F(RptcalcTest, ClassesListsTheCatalogueInEveryFormat) {
+  ProcessResult r = Rptcalc({"classes", "--format", "json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const json list = json::parse(r.out);
+  const auto& catalogue = frame::Catalogue();
+  ASSERT_EQ(list.size(), 22u);
+  ASSERT_EQ(catalogue.size(), 22u);
+  for (size_t i = 0; i < catalogue.size(); ++i) {
+    const auto& spec = catalogue[i];
+    const json& c = list[i];
+    SCOPED_TRACE(spec.name);
+    EXPECT_EQ(c.at("class"), spec.name);
+    EXPECT_EQ(c.at("progid"), "qevRptCalLib." + spec.name);
+    EXPECT_EQ(c.at("clsid"), spec.clsid.ToString());
+    EXPECT_EQ(c.at("iid"), spec.iid.ToString());
+    EXPECT_EQ(c.at("interface"), "_" + spec.name);
+    const auto& members = spec.type_info.members();
+    ASSERT_EQ(c.at("members").size(), members.size());
+    for (size_t m = 0; m < members.size(); ++m) {
+      EXPECT_EQ(c.at("members")[m].at("slot"), m);
+      EXPECT_EQ(c.at("members")[m].at("name"), members[m].name);
+    }
+  }
+  const json& kc_zz = list[7];
+  ASSERT_EQ(kc_zz.at("class"), "Rpt_Kc_Zz");
+  const json& calcu = kc_zz.at("members")[9];
+  EXPECT_EQ(calcu.at("name"), "CalcuRpt");
+  EXPECT_EQ(calcu.at("kind"), "method");
+  EXPECT_EQ(calcu.at("params").size(), 4u);
+  EXPECT_EQ(calcu.at("params")[0].at("type"), "Integer");
+  EXPECT_EQ(calcu.at("params")[3].at("optional"), true);
+  EXPECT_EQ(kc_zz.at("members")[8].at("access"), "get");  // QueryDbSelect
+
+  r = Rptcalc({"classes", "--format", "csv"});
+  ASSERT_EQ(r.status, 0);
+  const auto records = ParseCsv(r.out);
+  ASSERT_EQ(records.size(), 23u);
+  EXPECT_EQ(records[0][0], "class");
+  EXPECT_EQ(records[1][0], "Rpt_Tol_Good");
+  EXPECT_EQ(records[1][5].rfind("SourceViewName As String (get/let); RptTab", 0), 0u);
+
+  r = Rptcalc({"classes"});
+  ASSERT_EQ(r.status, 0);
+  for (const auto& spec : catalogue) {
+    EXPECT_NE(r.out.find(spec.progid), std::string::npos);
+    EXPECT_NE(r.out.find(spec.clsid.ToString()), std::string::npos);
+  }
+  EXPECT_NE(r.out.find("GetDetailCondStr(KeyValue As String) As String"), std::string::npos);
+}
+
+TEST_F(RptcalcTest, SchemaCreatesEverythingAndCanRunAgain) {
+  ProcessResult r = Rptcalc({"schema", "--db", "fresh.db"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Exec("fresh.db", {"insert into rpt_tol_good (computer,name,qty) values ('WS1','1001',3)"});
+  r = Rptcalc({"schema", "--db", "fresh.db"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto names = Rows("fresh.db", "select lower(name) from sqlite_master");
+  std::set<std::string> have;
+  for (const auto& row : names) have.insert(row[0].ToText());
+  for (const char* want : {"rpt_header", "tem_rpt_qty", "tem_rpt_kcdetail", "qev_sequence",
+                           "rpt_tol_good", "rpt_kc_count", "kc_move", "fy_detail", "qev_pub_good",
+                           "qev_pub_good_v", "rpt_fy_v", "rpt_zyqd_v", "qev_pub_depa",
+                           "qev_pub_user", "qev_pub_xydw"})
+    EXPECT_TRUE(have.count(want)) << want;
+  // The second run kept the data.
+  EXPECT_EQ(Rows("fresh.db", "select qty from rpt_tol_good").size(), 1u);
+}
+
+TEST_F(RptcalcTest, RegisterAndUnregisterTheLibraries) {
+  const Registry registry(dir_.File("registry/classes.reg"));
+  ProcessResult r = Rptcalc({"register"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto entries = registry.Load();
+  ASSERT_EQ(entries.size(), 23u);
+  size_t reports = 0;
+  for (const auto& e : entries) {
+    if (e.info.progid.rfind("qevRptCalLib.", 0) == 0) {
+      ++reports;
+      EXPECT_NE(e.library.find("libqevRptCalLib.so"), std::string::npos);
+    } else {
+      EXPECT_EQ(e.info.progid, "qevActiveXLib.ActiveX_Lib");
+      EXPECT_NE(e.library.find("libqevActiveXLib.so"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(reports, 22u);
+  r = Rptcalc({"unregister"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(registry.Load().empty());
+}
+
+}  // namespace
+}  // namespace qev::testing
