@@ -61,9 +61,9 @@ create table if not exists zy_good_fee (
 -- Dispensing per good and kind (goods totals, dispensing totals).
 create view if not exists rpt_fy_v as
   select goodid, MzZy, DepaID, iDate, Qty, UnitRate, Amt from fy_detail;
--- Stock issues with their issue type.
+-- Stock issues with their issue type, the issued quantity counted positive.
 create view if not exists rpt_kcck_v as
-  select goodid, CkTypeID, YfCkID, iDate, Qty, UnitRate, UnitPrice from kc_move
+  select goodid, CkTypeID, YfCkID, iDate, -Qty as Qty, UnitRate, UnitPrice from kc_move
   where Type = '2';
 -- Stock receipts with their purchase amount.
 create view if not exists rpt_kcrk_v as

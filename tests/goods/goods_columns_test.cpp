@@ -45,12 +45,13 @@ TEST_F(GoodsColumnsTest, DispensingSplitsOutpatientAndInpatient) {
 
 TEST_F(GoodsColumnsTest, IssuesPerIssueType) {
   // Amounts are Qty * UnitPrice with the quantity as stored; quantities
-  // count base units.
+  // count base units. Issues are stored negative; the view counts them
+  // positive.
   ExecSource(1, "insert into kc_move (goodid,Type,CkTypeID,Qty,UnitRate,UnitPrice) values "
-                "('1001','2','5',2,24,15),('1001','2','7',1,24,15),('1002','2','5',3,1,0.5),"
+                "('1001','2','5',-2,24,15),('1001','2','7',-1,24,15),('1002','2','5',-3,1,0.5),"
                 "('1001','1','5',100,1,1)");
   ExecSource(3, "insert into kc_move (goodid,Type,CkTypeID,Qty,UnitRate,UnitPrice) values "
-                "('1001','2','7',4,24,14.5),('1002','2','7',1,1,0.5)");
+                "('1001','2','7',-4,24,14.5),('1002','2','7',-1,1,0.5)");
   Variant r = NewReport("Rpt_KcCk", "rpt_kcck_v", "rpt_kcck");
   Calcu(r, 3, 3);
   const auto rows = RowsOf("rpt_kcck");

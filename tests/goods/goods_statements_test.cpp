@@ -162,7 +162,7 @@ TEST_F(GoodsStatementsTest, ErrorsReachTheCallerAndEarlierRowsStay) {
   // A missing report column (issue type 0 has no qty0/amt0): rows merged
   // before the failing one stay.
   ExecSource(1, "insert into kc_move (goodid,Type,CkTypeID,Qty,UnitRate,UnitPrice) values "
-                "('1001','2','5',1,1,1),('1002','2','0',1,1,1)");
+                "('1001','2','5',-1,1,1),('1002','2','0',-1,1,1)");
   Variant ck = NewReport("Rpt_KcCk", "rpt_kcck_v", "rpt_kcck");
   e = ErrorOf([&] { Calcu(ck, 1, 1); });
   EXPECT_EQ(e.number, kErrDatabase);
