@@ -148,7 +148,7 @@ Variant Invoke(const Object& object, std::string_view name, InvokeKind kind, Arg
   for (size_t i = 0; i < declared && i < args.size(); ++i) {
     if (args.IsMissing(i)) {
       if (!member->params[i].optional)
-        Raise(449, "Argument not optional: " + MemberLabel(info, member->name) + " " +
+        Raise(kErrArgNotOptional, "Argument not optional: " + MemberLabel(info, member->name) + " " +
                        member->params[i].name);
       continue;
     }

@@ -14,6 +14,7 @@ const char* StandardDescription(int32_t number) {
     case kErrObjectRequired: return "Object required";
     case kErrCannotCreate: return "ActiveX component can't create object";
     case kErrNoMember: return "Object doesn't support this property or method";
+    case kErrArgNotOptional: return "Argument not optional";
     case kErrArgCount: return "Wrong number of arguments or invalid property assignment";
     default: return "";
   }

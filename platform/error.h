@@ -23,6 +23,7 @@ enum ErrorNumber : int32_t {
   kErrCannotCreate = 429,
   kErrObjectRequired = 424,
   kErrNoMember = 438,
+  kErrArgNotOptional = 449,
   kErrArgCount = 450,
   kErrInvalidArgument = 5,
   kErrNotImplemented = 32001,   // a report class whose calculation is not built

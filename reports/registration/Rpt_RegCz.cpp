@@ -3,28 +3,16 @@
 // outside it.
 #include <memory>
 
-#include "frame/report_component.h"
+#include "frame/header_report.h"
 #include "frame/report_makers.h"
-#include "platform/ci_map.h"
 
 namespace qev::frame {
 
 namespace {
 
-class Rpt_RegCz : public ReportComponent {
+class Rpt_RegCz : public HeaderReport {
  public:
-  using ReportComponent::ReportComponent;
-
- protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind, ArgList&, Variant*) override {
-    if (!EqualsNoCase(member.name, "CalcuRpt")) return false;
-    CalcuRpt();
-    return true;
-  }
-
- private:
-  // Deletes and re-inserts the workstation's rpt_header row of RptTab.
-  void CalcuRpt() { RenewHeader(); }
+  using HeaderReport::HeaderReport;
 };
 
 }  // namespace

@@ -1,31 +1,19 @@
 // Rpt_Kc_Query: the report component of the stock query. It computes no
 // figures; its calculation renews the workstation's header record for the
-// report table so that the stock query has a header like every report.
+// report table, so that the stock query has a header like every report.
+// Kfhb is kept and returned but never read.
 #include <memory>
 
-#include "frame/report_component.h"
+#include "frame/header_report.h"
 #include "frame/report_makers.h"
-#include "platform/ci_map.h"
 
 namespace qev::frame {
 
 namespace {
 
-class Rpt_Kc_Query : public ReportComponent {
+class Rpt_Kc_Query : public HeaderReport {
  public:
-  using ReportComponent::ReportComponent;
-
- protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind, ArgList&, Variant*) override {
-    if (!EqualsNoCase(member.name, "CalcuRpt")) return false;
-    CalcuRpt();
-    return true;
-  }
-
- private:
-  // Deletes and re-inserts the workstation's rpt_header row of RptTab; the
-  // rows of RptTab are neither deleted nor written, and Kfhb is not read.
-  void CalcuRpt() { RenewHeader(); }
+  using HeaderReport::HeaderReport;
 };
 
 }  // namespace
