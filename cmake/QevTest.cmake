@@ -21,7 +21,7 @@ endfunction()
 # CMakeLists.txt, so that each piece's tests, tools or benchmarks live in a
 # folder of their own.
 macro(qev_add_subdirectories)
-  file(GLOB _qev_children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+  file(GLOB _qev_children CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
   list(SORT _qev_children)
   foreach(_qev_child ${_qev_children})
