@@ -50,6 +50,22 @@ TEST_F(LibraryTest, RegisterCreateUnregister) {
 
   auto can_unload = Entry<DllCanUnloadNowFn>("DllCanUnloadNow");
   EXPECT_EQ(can_unload(), kS_OK);
+  // Every class, by ProgID and by CLSID, with every assignable property set
+  // and read back through late binding.
+  for (const auto& e : entries) {
+    SCOPED_TRACE(e.info.progid);
+    Variant by_progid(CreateObject(e.info.progid));
+    Variant by_clsid(CreateObject(e.info.clsid.ToString()));
+    EXPECT_EQ(by_progid.object()->type_info().iid(), e.info.iid);
+    EXPECT_EQ(by_clsid.object()->type_info().name(), by_progid.object()->type_info().name());
+    for (const MemberInfo& m : by_progid.object()->type_info().members()) {
+      if (!(m.kinds & kInvokeLet)) continue;
+      const Variant value = m.type == VarType::kInt16 ? Variant(int16_t{-7}) : Variant(m.name + "值");
+      Let(by_progid, m.name, value);
+      EXPECT_EQ(Get(by_progid, m.name), value) << m.name;
+      EXPECT_NE(Get(by_clsid, m.name), value) << m.name;  // objects keep their own values
+    }
+  }
   {
     Variant good(CreateObject("qevRptCalLib.Rpt_Tol_Good"));
     EXPECT_EQ(good.object()->type_info().name(), "_Rpt_Tol_Good");
