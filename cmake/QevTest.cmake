@@ -1,8 +1,13 @@
-# qev_test(NAME SOURCES file... LIBS lib...): one GoogleTest binary run by
-# CTest. Each test gets a class registry of its own, so registrations made by
-# a test never leak into the user's registry or into another test.
+# qev_test(NAME [POSTGRES] SOURCES file... LIBS lib...): one GoogleTest
+# binary run by CTest. Each test gets a class registry of its own, so
+# registrations made by a test never leak into the user's registry or into
+# another test. POSTGRES: the test also runs on PostgreSQL; CTest starts the
+# throwaway server (fixture qev_pg, tests/pgserver) before it and stops the
+# server after the last such test, and the test finds it through
+# QEV_PG_STATE (tests/support/backend.h).
+set(QEV_PG_STATE_DIR ${CMAKE_BINARY_DIR}/pgtest)
 function(qev_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "POSTGRES" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} qev_test_support GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
@@ -14,6 +19,10 @@ function(qev_test name)
     ENVIRONMENT "QEV_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}/classes.reg;QEV_BUILD_DIR=${CMAKE_BINARY_DIR}")
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if(T_POSTGRES)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED qev_pg)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "QEV_PG_STATE=${QEV_PG_STATE_DIR}")
   endif()
 endfunction()
 

@@ -1,7 +1,7 @@
 // Database: what the host's late-bound objects need from a database engine.
 //
 // The host library object, the query objects and the record sets are written
-// once over this interface; each engine (SQLite now) supplies one
+// once over this interface; each engine (SQLite, PostgreSQL) supplies one
 // implementation together with the few pieces of its SQL dialect that the
 // query objects hand out (date literals, numeric ordering, sequences,
 // parameter markers, the DDL of the fixed tables).
@@ -61,6 +61,10 @@ class Database {
 
   // The error source of this engine, e.g. "qev.SqliteHost".
   virtual const std::string& source() const = 0;
+
+  // The engine's name: "sqlite" or "postgresql". Scripts written for one
+  // SQL dialect are chosen by it.
+  virtual std::string_view engine() const = 0;
 
   // Runs one statement with `params` bound in order. When `result` is not
   // null it receives the column names and at most `max_rows` rows (the

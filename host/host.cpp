@@ -1,6 +1,7 @@
 #include "host/host.h"
 
 #include "host/host_lib.h"
+#include "host/postgres_database.h"
 #include "host/query_object.h"
 #include "host/sql_text.h"
 #include "host/sqlite_database.h"
@@ -8,13 +9,22 @@
 
 namespace qev::host {
 
+namespace {
+
+std::shared_ptr<Database> OpenDatabase(const std::string& connection) {
+  if (IsPostgresConnection(connection)) return OpenPostgresDatabase(connection);
+  return OpenSqliteDatabase(connection);
+}
+
+}  // namespace
+
 Object CreateHostLib(const std::string& connection, const std::string& computer_name) {
-  auto query = std::make_shared<QueryObject>(OpenSqliteDatabase(connection));
+  auto query = std::make_shared<QueryObject>(OpenDatabase(connection));
   return std::make_shared<HostLib>(std::move(query), std::make_shared<ParaObject>(computer_name));
 }
 
 Object CreateQueryObj(const std::string& connection) {
-  return std::make_shared<QueryObject>(OpenSqliteDatabase(connection));
+  return std::make_shared<QueryObject>(OpenDatabase(connection));
 }
 
 void CreateFixedTables(const Object& query_obj) {

@@ -1,34 +1,48 @@
 // Host services: the objects a host application hands to the report
-// components, over a database file.
+// components, over a SQLite database file or a PostgreSQL database.
 //
 // A host creates the host library object (Global_Lib_Obj) for its report
 // database and one query object per source database, and may wrap any of
 // them in a tracing proxy (host/trace.h). The objects themselves are
 // described in host/host_lib.h, host/query_object.h and host/recordset.h.
+//
+// A database is named by a connection text:
+//  - "postgresql://user@host:port/dbname?..." or "postgres://...", or a
+//    libpq keyword string such as "host=db1 port=5432 dbname=hospital
+//    user=rpt" (its first word a libpq keyword): a PostgreSQL database
+//    (host/postgres_database.h);
+//  - anything else: the path of a SQLite database file, created when
+//    missing (host/sqlite_database.h).
+// The report database and each source database may use either engine.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "host/trace.h"
 #include "platform/variant.h"
 
 namespace qev::host {
 
-// Opens (creating if missing) the SQLite database file `connection` and
-// returns the host library object, whose Global_Para_Obj.ComputerName is
-// initially `computer_name`. Raises kErrDatabase when the file cannot be
-// opened.
+// True when `connection` names a PostgreSQL database (see above).
+bool IsPostgresConnection(std::string_view connection);
+
+// Opens the database `connection` and returns the host library object,
+// whose Global_Para_Obj.ComputerName is initially `computer_name`. Raises
+// kErrDatabase when the database cannot be opened.
 Object CreateHostLib(const std::string& connection, const std::string& computer_name);
 
-// A query object with a connection of its own on the database file
+// A query object with a connection of its own on the database
 // `connection` (a source database QueryDb1..3).
 Object CreateQueryObj(const std::string& connection);
 
-// Creates the fixed tables (rpt_header, tem_rpt_qty, tem_rpt_kcdetail and the
-// sequence table qev_sequence, with their indexes) on the database behind a
+// Creates the fixed tables (rpt_header, tem_rpt_qty, tem_rpt_kcdetail and
+// what SnValue needs: the table qev_sequence on SQLite, the sequence
+// qev_sn_tempid on PostgreSQL, with their indexes) on the database behind a
 // query object of this library (a tracing proxy of one will do), statement
-// by statement through its Exec. Harmless to run twice. Raises
-// kErrBadStatement for an object that is not such a query object.
+// by statement through its Exec, in the database's own dialect. Harmless to
+// run twice. Raises kErrBadStatement for an object that is not such a
+// query object.
 void CreateFixedTables(const Object& query_obj);
 
 }  // namespace qev::host

@@ -23,6 +23,7 @@ enum Slot : DispId {
   kOrderStrToNumField,
   kSnValue,
   kTabFieldValue,
+  kEngine,
 };
 
 bool IsBlankText(std::string_view s) {
@@ -61,6 +62,7 @@ const TypeInfo& QueryObject::Type() {
           Function("SnValue", {Param("SnName", S)}, VarType::kEmpty),
           Function("TabFieldValue", {Param("FieldName", S), Param("TableName", S), Param("Cond", S)},
                    VarType::kEmpty),
+          Property("Engine", S, kInvokeGet),
       });
   return info;
 }
@@ -79,6 +81,7 @@ Variant QueryObject::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& 
     case kOrderStrToNumField: return Variant(OrderStrToNumField(s(0)));
     case kSnValue: return SnValue(s(0));
     case kTabFieldValue: return TabFieldValue(s(0), s(1), s(2));
+    case kEngine: return Variant(Engine());
   }
   Raise(kErrNoMember, "", db_->source());
 }

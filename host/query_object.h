@@ -17,6 +17,10 @@
 //   SnValue(Name)              the next value of a sequence (variant)
 //   TabFieldValue(Field, Table, Cond)  Field of the first matching row; Null
 //                              when none matches or Table is empty
+//   Engine (get)               the database engine behind the object:
+//                              "sqlite" or "postgresql"; tools that set up
+//                              a database pick the SQL dialect of their
+//                              scripts by it
 //
 // Guarantees:
 //  - Every call runs at most one statement; a statement text, condition or
@@ -69,6 +73,7 @@ class QueryObject final : public Dispatch {
   std::string OrderStrToNumField(std::string_view field) const;
   Variant SnValue(std::string_view name);
   Variant TabFieldValue(std::string_view field, std::string_view table, std::string_view cond);
+  std::string_view Engine() const { return db_->engine(); }
 
  private:
   std::shared_ptr<Database> db_;

@@ -185,6 +185,42 @@ constexpr std::array<bool, 256> kWordChars = [] {
 
 inline bool IsWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
+// If a PostgreSQL dollar quote ($$ or $tag$) opens at `pos`, the position
+// after its closing tag (the end of the text when it is not closed);
+// otherwise npos. The caller makes sure that `pos` starts a token.
+size_t DollarQuoteEnd(std::string_view text, size_t pos) {
+  size_t p = pos + 1;
+  if (p < text.size() && text[p] != '$') {
+    const char first = text[p];
+    if (!IsWordChar(first) || first == '$' || (first >= '0' && first <= '9'))
+      return std::string_view::npos;
+    while (p < text.size() && IsWordChar(text[p]) && text[p] != '$') ++p;
+  }
+  if (p >= text.size() || text[p] != '$') return std::string_view::npos;
+  const std::string_view tag = text.substr(pos, p + 1 - pos);
+  const size_t close = text.find(tag, p + 1);
+  return close == std::string_view::npos ? text.size() : close + tag.size();
+}
+
+// The end of a PostgreSQL escape string whose opening quote is at `pos`
+// (E'...': backslash escapes and doubled quotes); the end of the text when
+// it is not closed.
+size_t EscapeStringEnd(std::string_view text, size_t pos) {
+  for (size_t p = pos + 1; p < text.size(); ++p) {
+    if (text[p] == '\\') {
+      ++p;
+      continue;
+    }
+    if (text[p] != '\'') continue;
+    if (p + 1 < text.size() && text[p + 1] == '\'') {
+      ++p;
+      continue;
+    }
+    return p + 1;
+  }
+  return text.size();
+}
+
 // What a word means to AppendWithLiteralParams.
 enum WordClass : uint8_t {
   kPlainWord = 0,
@@ -296,10 +332,23 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
       continue;
     }
     if (IsWordChar(c)) {
+      if (c == '$') {
+        // A dollar-quoted body is one value; its text stays as written.
+        if (const size_t end = DollarQuoteEnd(text, pos); end != std::string_view::npos) {
+          pos = end;
+          prev = Prev::kValue;
+          continue;
+        }
+      }
       const size_t start = pos;
       while (pos < text.size() && IsWordChar(text[pos])) ++pos;
       const size_t len = pos - start;
       prev = Prev::kValue;
+      if (len == 1 && (c == 'e' || c == 'E') && pos < text.size() && text[pos] == '\'') {
+        // An escape string E'...' stays as written.
+        pos = EscapeStringEnd(text, pos);
+        continue;
+      }
       if (len < sizeof word && !(c >= '0' && c <= '9')) {
         for (size_t i = 0; i < len; ++i) word[i] = LowerAscii(text[start + i]);
         const uint8_t cls = ClassifyWord(std::string_view(word, len));
@@ -315,6 +364,85 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
     ++pos;
   }
   sql->append(text.substr(copied));
+}
+
+std::string DescribeStatement(std::string_view sql, std::span<const SqlParam> params,
+                              std::string_view shown) {
+  if (!shown.empty()) return " [statement: " + std::string(shown) + "]";
+  std::string out = " [statement: " + std::string(sql) + "]";
+  if (params.empty()) return out;
+  out += " [values:";
+  for (size_t i = 0; i < params.size(); ++i) {
+    out += i ? ", " : " ";
+    out += params[i].is_null ? "NULL" : "'" + std::string(params[i].text) + "'";
+  }
+  return out + "]";
+}
+
+PostgresStatementShape ScanPostgresStatement(std::string_view sql) {
+  PostgresStatementShape shape;
+  size_t pos = 0;
+  const size_t n = sql.size();
+  while (pos < n) {
+    const char c = sql[pos];
+    if (c == ';') break;
+    if (IsBlank(c)) {
+      ++pos;
+      continue;
+    }
+    if (c == '-' && pos + 1 < n && sql[pos + 1] == '-') {
+      const size_t nl = sql.find('\n', pos);
+      pos = nl == std::string_view::npos ? n : nl + 1;
+      continue;
+    }
+    if (c == '/' && pos + 1 < n && sql[pos + 1] == '*') {
+      int depth = 1;  // block comments nest
+      pos += 2;
+      while (pos < n && depth > 0) {
+        if (sql[pos] == '/' && pos + 1 < n && sql[pos + 1] == '*') {
+          ++depth;
+          pos += 2;
+        } else if (sql[pos] == '*' && pos + 1 < n && sql[pos + 1] == '/') {
+          --depth;
+          pos += 2;
+        } else {
+          ++pos;
+        }
+      }
+      continue;
+    }
+    shape.empty = false;
+    if (c == '\'' || c == '"') {
+      pos = SkipQuoted(sql, pos, c);
+      continue;
+    }
+    if (c == '$') {
+      if (pos + 1 < n && sql[pos + 1] >= '0' && sql[pos + 1] <= '9') {
+        int number = 0;
+        for (++pos; pos < n && sql[pos] >= '0' && sql[pos] <= '9'; ++pos)
+          number = number > 100000 ? number : number * 10 + (sql[pos] - '0');
+        if (number > shape.max_param) shape.max_param = number;
+        continue;
+      }
+      if (const size_t end = DollarQuoteEnd(sql, pos); end != std::string_view::npos) {
+        pos = end;
+        continue;
+      }
+      ++pos;
+      continue;
+    }
+    if (IsWordChar(c)) {
+      const size_t start = pos;
+      while (pos < n && IsWordChar(sql[pos])) ++pos;  // '$' inside a name is part of it
+      if (pos - start == 1 && (c == 'e' || c == 'E') && pos < n && sql[pos] == '\'')
+        pos = EscapeStringEnd(sql, pos);
+      continue;
+    }
+    ++pos;
+  }
+  shape.first_end = pos;
+  shape.more = pos < n && !IsEmptyTail(sql.substr(pos));
+  return shape;
 }
 
 namespace internal {

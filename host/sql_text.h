@@ -3,6 +3,7 @@
 #pragma once
 
 #include <forward_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,25 @@ bool IsEmptyTail(std::string_view tail);
 
 // The first keyword of a statement, lower-cased ("select", "create", ...).
 std::string FirstKeyword(std::string_view sql);
+
+// The statement shown in an error message: " [statement: <shown>]" when
+// `shown` (the text as the caller wrote it) is given, else
+// " [statement: <sql>]" followed by " [values: 'a', NULL, ...]" when there
+// are bound parameters.
+std::string DescribeStatement(std::string_view sql, std::span<const SqlParam> params,
+                              std::string_view shown);
+
+// The lexical shape of a PostgreSQL statement text, found without running
+// it: quoted literals ('...', E'...' with backslash escapes), quoted names
+// ("..."), dollar-quoted bodies ($$...$$, $tag$...$tag$) and comments
+// (-- and nested /* */) are skipped.
+struct PostgresStatementShape {
+  size_t first_end = 0;  // where the first statement ends: its ';' or the end
+  bool empty = true;     // the first statement holds only blanks and comments
+  bool more = false;     // another statement follows the first
+  int max_param = 0;     // the highest parameter marker $n of the first statement
+};
+PostgresStatementShape ScanPostgresStatement(std::string_view sql);
 
 // Splits a script into its statements at the semicolons that lie outside
 // quotes and comments; pieces holding only blanks and comments are dropped.

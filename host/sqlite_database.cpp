@@ -98,6 +98,7 @@ class SqliteDatabase final : public Database {
   }
 
   const std::string& source() const override { return source_; }
+  std::string_view engine() const override { return "sqlite"; }
 
   void Execute(std::string_view sql, std::span<const SqlParam> params, ResultTable* result,
                size_t max_rows, std::string_view shown_sql) override {
@@ -161,19 +162,7 @@ class SqliteDatabase final : public Database {
     std::span<const SqlParam> params = {};
     std::string_view shown = {};
 
-    // "[statement: ...]" as the caller wrote it, or the run text with its
-    // bound values.
-    std::string Describe() const {
-      if (!shown.empty()) return " [statement: " + std::string(shown) + "]";
-      std::string out = " [statement: " + std::string(sql) + "]";
-      if (params.empty()) return out;
-      out += " [values:";
-      for (size_t i = 0; i < params.size(); ++i) {
-        out += i ? ", " : " ";
-        out += params[i].is_null ? "NULL" : "'" + std::string(params[i].text) + "'";
-      }
-      return out + "]";
-    }
+    std::string Describe() const { return DescribeStatement(sql, params, shown); }
   };
 
   [[noreturn]] void RaiseEngineError(const Statement& st, const char* message) const {

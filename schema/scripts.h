@@ -1,4 +1,5 @@
-// The SQL scripts compiled into the library (generated from schema/sqlite).
+// The SQL scripts compiled into the library (generated from
+// schema/<dialect>/*.sql).
 #pragma once
 
 #include <string_view>
@@ -7,6 +8,7 @@
 namespace qev::schema {
 
 struct Script {
+  std::string_view dialect;  // "sqlite" or "postgresql"
   std::string_view name;
   std::string_view text;
 };

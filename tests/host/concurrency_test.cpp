@@ -1,4 +1,5 @@
-// Several connections, threads and processes writing into one file.
+// Several connections, threads and processes writing into one database,
+// on each engine.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +15,9 @@ namespace {
 
 class ConcurrencyTest : public HostTest {
  protected:
-  ConcurrencyTest() {
+  void SetUp() override {
+    HostTest::SetUp();
+    if (IsSkipped()) return;
     CreateFixedTables(q_.object());
     Exec("create table rows (computer text, n integer, sn integer)");
   }
@@ -30,6 +33,9 @@ class ConcurrencyTest : public HostTest {
   }
 };
 
+INSTANTIATE_TEST_SUITE_P(Backends, ConcurrencyTest, ::qev::testing::AllBackends(),
+                         ::qev::testing::BackendTestName);
+
 // What one workstation does: take a serial number and write a row with it,
 // `count` times, through its own connection.
 void Workstation(const std::string& path, const std::string& name, int count) {
@@ -40,7 +46,9 @@ void Workstation(const std::string& path, const std::string& name, int count) {
   }
 }
 
-TEST_F(ConcurrencyTest, FilesAreOpenedInWalModeWithNormalSync) {
+using SqliteFileTest = SqliteHostTest;
+
+TEST_F(SqliteFileTest, FilesAreOpenedInWalModeWithNormalSync) {
   EXPECT_EQ(Scalar("PRAGMA journal_mode"), Variant("wal"));
   EXPECT_EQ(Scalar("PRAGMA synchronous"), Variant(int32_t{1}));  // NORMAL
   EXPECT_GE(Scalar("PRAGMA busy_timeout").ToInt32(), 10000);
@@ -50,7 +58,7 @@ TEST_F(ConcurrencyTest, FilesAreOpenedInWalModeWithNormalSync) {
   EXPECT_TRUE(std::filesystem::exists(db_path_ + "-wal"));
 }
 
-TEST_F(ConcurrencyTest, SnValueIsUniqueAcrossConnections) {
+TEST_P(ConcurrencyTest, SnValueIsUniqueAcrossConnections) {
   Variant a = CreateQueryObj(db_path_);
   Variant b = CreateQueryObj(db_path_);
   std::set<int64_t> seen;
@@ -64,7 +72,7 @@ TEST_F(ConcurrencyTest, SnValueIsUniqueAcrossConnections) {
   EXPECT_EQ(*seen.rbegin(), 150);
 }
 
-TEST_F(ConcurrencyTest, ThreadsWritingAtOnceAllSucceed) {
+TEST_P(ConcurrencyTest, ThreadsWritingAtOnceAllSucceed) {
   std::vector<std::thread> threads;
   std::vector<std::string> failures(4);
   for (int t = 0; t < 4; ++t)
@@ -82,7 +90,7 @@ TEST_F(ConcurrencyTest, ThreadsWritingAtOnceAllSucceed) {
   EXPECT_EQ(AllSn().size(), 400u);
 }
 
-TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceBothSucceed) {
+TEST_P(ConcurrencyTest, TwoProcessesWritingAtOnceBothSucceed) {
   constexpr int kRows = 300;
   std::vector<pid_t> children;
   for (const char* name : {"P1", "P2"}) {

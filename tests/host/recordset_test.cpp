@@ -1,4 +1,5 @@
-// Record sets: count, fields by name and ordinal, navigation, closing.
+// Record sets: count, fields by name and ordinal, navigation, closing, on
+// each engine.
 #include <gtest/gtest.h>
 
 #include "host/recordset.h"
@@ -9,7 +10,9 @@ namespace {
 
 class RecordsetTest : public HostTest {
  protected:
-  RecordsetTest() {
+  void SetUp() override {
+    HostTest::SetUp();
+    if (IsSkipped()) return;
     Exec("create table goods (GoodID text, Qty real, UnitRate integer, Memo text)");
     Call(q_, "InsertRecord", "goods", "GoodID,Qty,UnitRate,Memo", Values("g1", "1.5", "10", ""));
     Call(q_, "InsertRecord", "goods", "GoodID,Qty,UnitRate", Values("g2", "-3", "1"));
@@ -17,7 +20,10 @@ class RecordsetTest : public HostTest {
   }
 };
 
-TEST_F(RecordsetTest, WalksEveryRowWithCountAndFlags) {
+INSTANTIATE_TEST_SUITE_P(Backends, RecordsetTest, ::qev::testing::AllBackends(),
+                         ::qev::testing::BackendTestName);
+
+TEST_P(RecordsetTest, WalksEveryRowWithCountAndFlags) {
   Variant rs = Open("select GoodID, Qty, UnitRate, Memo from goods order by GoodID");
   ASSERT_EQ(Get(rs, "RecordCount"), Variant(int32_t{3}));
   EXPECT_EQ(Get(rs, "BOF"), Variant(false));
@@ -36,7 +42,7 @@ TEST_F(RecordsetTest, WalksEveryRowWithCountAndFlags) {
   Call(rs, "Close");
 }
 
-TEST_F(RecordsetTest, FieldsByAnyCaseByOrdinalAndAsDefaultMember) {
+TEST_P(RecordsetTest, FieldsByAnyCaseByOrdinalAndAsDefaultMember) {
   Variant rs = Open("select GoodID, Qty, UnitRate, Memo from goods where GoodID='g1'");
   EXPECT_EQ(Call(rs, "Fields", "GOODID"), Variant("g1"));
   EXPECT_EQ(Call(rs, "fields", "qty"), Variant(1.5));
@@ -48,10 +54,12 @@ TEST_F(RecordsetTest, FieldsByAnyCaseByOrdinalAndAsDefaultMember) {
   Variant name("Qty");
   EXPECT_EQ(Call(rs, "Fields", ByRef{name}), Variant(1.5));
   EXPECT_EQ(Get(rs, "FieldCount"), Variant(int32_t{4}));
-  EXPECT_EQ(Call(rs, "FieldName", int16_t{3}), Variant("Memo"));
+  // The name as the engine gives it: as written (SQLite), folded to lower
+  // case (PostgreSQL).
+  EXPECT_EQ(Call(rs, "FieldName", int16_t{3}), Variant(On("Memo", "memo")));
 }
 
-TEST_F(RecordsetTest, UnknownFieldsRaiseSubscriptErrors) {
+TEST_P(RecordsetTest, UnknownFieldsRaiseSubscriptErrors) {
   Variant rs = Open("select GoodID, Qty from goods");
   Error e = RaisedBy([&] { Call(rs, "Fields", "UnitName"); });
   EXPECT_EQ(e.number, kErrSubscript);
@@ -62,8 +70,8 @@ TEST_F(RecordsetTest, UnknownFieldsRaiseSubscriptErrors) {
   EXPECT_EQ(RaisedBy([&] { Call(rs, "FieldName", int16_t{5}); }).number, kErrSubscript);
 }
 
-TEST_F(RecordsetTest, NullsAndNumbersComeBackAsVariants) {
-  Variant rs = Open("select Qty, Qty * UnitRate as q, null as n, 2147483647 + 1 as wide, "
+TEST_P(RecordsetTest, NullsAndNumbersComeBackAsVariants) {
+  Variant rs = Open("select Qty, Qty * UnitRate as q, null as n, 2147483648 as wide, "
                     "-2147483648 as narrow from goods where GoodID='g3'");
   EXPECT_TRUE(Call(rs, "Fields", "Qty").IsNull());
   EXPECT_TRUE(Call(rs, "Fields", "q").IsNull());
@@ -74,7 +82,7 @@ TEST_F(RecordsetTest, NullsAndNumbersComeBackAsVariants) {
   EXPECT_EQ(Call(rs, "Fields", "total"), Variant(12.0));
 }
 
-TEST_F(RecordsetTest, EmptyResultIsBofAndEof) {
+TEST_P(RecordsetTest, EmptyResultIsBofAndEof) {
   Variant rs = Open("select GoodID from goods where 1=0");
   EXPECT_EQ(Get(rs, "RecordCount"), Variant(int32_t{0}));
   EXPECT_EQ(Get(rs, "BOF"), Variant(true));
@@ -83,7 +91,7 @@ TEST_F(RecordsetTest, EmptyResultIsBofAndEof) {
   EXPECT_EQ(RaisedBy([&] { Call(rs, "Fields", "GoodID"); }).number, kErrNoCurrentRecord);
 }
 
-TEST_F(RecordsetTest, RowsAreMaterialisedAndHoldNoLock) {
+TEST_P(RecordsetTest, RowsAreMaterialisedAndHoldNoLock) {
   Variant rs = Open("select GoodID from goods order by GoodID");
   // Writes from another connection go through while the record set is open.
   Variant other = CreateQueryObj(db_path_);
@@ -94,7 +102,7 @@ TEST_F(RecordsetTest, RowsAreMaterialisedAndHoldNoLock) {
   EXPECT_EQ(Call(rs, "Fields", "GoodID"), Variant("g2"));
 }
 
-TEST_F(RecordsetTest, ClosedRecordsetRefusesEveryUse) {
+TEST_P(RecordsetTest, ClosedRecordsetRefusesEveryUse) {
   Variant rs = Open("select GoodID from goods");
   Call(rs, "Close");
   EXPECT_EQ(RaisedBy([&] { Get(rs, "RecordCount"); }).number, kErrRecordsetClosed);

@@ -5,6 +5,7 @@
 
 #include <forward_list>
 
+#include "host/postgres_database.h"
 #include "host/sqlite_database.h"
 #include "platform/error.h"
 #include "platform/value_list.h"
@@ -103,10 +104,16 @@ TEST(SqlTextTest, DateEscapesAreReplacedOutsideLiteralsOnly) {
   EXPECT_NE(e.description.find("2024-13-01"), std::string::npos);
 }
 
-// Literal parameters: the statement text that runs and the bound values.
-class LiteralParamsTest : public ::testing::Test {
+// Literal parameters: the statement text that runs and the bound values,
+// with each engine's parameter markers.
+class LiteralParamsTest : public ::testing::TestWithParam<::qev::testing::Backend> {
  protected:
-  LiteralParamsTest() : db_(OpenSqliteDatabase(dir_.File("p.db"))) {}
+  void SetUp() override {
+    if (!dbs_.available()) GTEST_SKIP() << dbs_.why();
+    const std::string connection = dbs_.Create("p");
+    db_ = GetParam() == ::qev::testing::Backend::kPostgres ? OpenPostgresDatabase(connection)
+                                                           : OpenSqliteDatabase(connection);
+  }
 
   std::string Run(std::string_view text, LiteralScope scope) {
     sql_.clear();
@@ -119,49 +126,93 @@ class LiteralParamsTest : public ::testing::Test {
     for (const auto& p : params_) out.emplace_back(p.text);
     return out;
   }
+  // `expected` written with SQLite's markers "?", in the engine's markers.
+  std::string Markers(std::string_view expected) const {
+    if (GetParam() != ::qev::testing::Backend::kPostgres) return std::string(expected);
+    // Every "?" outside quotes ('...' with \' or '' inside, "...", [...])
+    // and "--" comments becomes the next "$n".
+    std::string out;
+    int n = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      const char c = expected[i];
+      const char close = c == '\'' ? '\'' : c == '"' ? '"' : c == '[' ? ']' : 0;
+      if (close != 0 || (c == '-' && i + 1 < expected.size() && expected[i + 1] == '-')) {
+        const size_t start = i;
+        if (close == 0) {
+          i = std::min(expected.find('\n', i), expected.size() - 1);
+        } else {
+          for (++i; i < expected.size() && expected[i] != close; ++i)
+            if (expected[i] == '\\') ++i;
+        }
+        out.append(expected.substr(start, i + 1 - start));
+        continue;
+      }
+      if (c == '?')
+        out += "$" + std::to_string(++n);
+      else
+        out.push_back(c);
+    }
+    return out;
+  }
 
   ::qev::testing::TempDir dir_;
+  ::qev::testing::TestDatabases dbs_{GetParam(), dir_};
   std::shared_ptr<Database> db_;
   std::string sql_;
   std::vector<SqlParam> params_;
   std::forward_list<std::string> unescaped_;
 };
 
-TEST_F(LiteralParamsTest, KeysInTheWherePartOfASelectBecomeParameters) {
+INSTANTIATE_TEST_SUITE_P(Backends, LiteralParamsTest, ::qev::testing::AllBackends(),
+                         ::qev::testing::BackendTestName);
+
+TEST_P(LiteralParamsTest, KeysInTheWherePartOfASelectBecomeParameters) {
   EXPECT_EQ(Run("select computer,qty,name, amt from rpt where name='G1' and computer='WS1'",
                 LiteralScope::kStatement),
-            "select computer,qty,name, amt from rpt where name=? and computer=?");
+            Markers("select computer,qty,name, amt from rpt where name=? and computer=?"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"G1", "WS1"}));
 }
 
-TEST_F(LiteralParamsTest, AliasesNamesAndOtherClausesKeepTheirLiterals) {
+TEST_P(LiteralParamsTest, AliasesNamesAndOtherClausesKeepTheirLiterals) {
   EXPECT_EQ(Run("select 'x' as lbl, name as 'nm' from 'rpt' where name in ('a','b') and "
                 "note like 'a%' escape '!' and d=X'00' group by 'g' having count(*)>'0' order by 'o'",
                 LiteralScope::kStatement),
-            "select 'x' as lbl, name as 'nm' from 'rpt' where name in (?,?) and "
-            "note like ? escape ? and d=X'00' group by 'g' having count(*)>'0' order by 'o'");
+            Markers("select 'x' as lbl, name as 'nm' from 'rpt' where name in (?,?) and "
+                    "note like ? escape ? and d=X'00' group by 'g' having count(*)>'0' order by 'o'"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"a", "b", "a%", "!"}));
   // Select lists of subqueries keep theirs; their conditions do not.
   EXPECT_EQ(Run("select a from t where x in (select 'k' from u where y='b') union select 'c' from v",
                 LiteralScope::kStatement),
-            "select a from t where x in (select 'k' from u where y=?) union select 'c' from v");
+            Markers("select a from t where x in (select 'k' from u where y=?) union select 'c' from v"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"b"}));
 }
 
-TEST_F(LiteralParamsTest, ConditionsOpenWithAValuePosition) {
+TEST_P(LiteralParamsTest, ConditionsOpenWithAValuePosition) {
   EXPECT_EQ(Run("'a'=name or x between 'b' and 'c' or y is not 'd' or z<>'e'", LiteralScope::kCondition),
-            "?=name or x between ? and ? or y is not ? or z<>?");
+            Markers("?=name or x between ? and ? or y is not ? or z<>?"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
-  EXPECT_EQ(Run("computer='WS1' order by 'x'", LiteralScope::kCondition), "computer=? order by 'x'");
+  EXPECT_EQ(Run("computer='WS1' order by 'x'", LiteralScope::kCondition),
+            Markers("computer=? order by 'x'"));
 }
 
-TEST_F(LiteralParamsTest, DoubledQuotesCommentsAndQuotedNames) {
+TEST_P(LiteralParamsTest, DoubledQuotesCommentsAndQuotedNames) {
   EXPECT_EQ(Run("name='it''s' -- note='x'\n and \"na'me\"='z' and [a'b]=''", LiteralScope::kCondition),
-            "name=? -- note='x'\n and \"na'me\"=? and [a'b]=?");
+            Markers("name=? -- note='x'\n and \"na'me\"=? and [a'b]=?"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"it's", "z", ""}));
 }
 
-TEST_F(LiteralParamsTest, OtherStatementsAndBrokenTextStayAsWritten) {
+TEST_P(LiteralParamsTest, EscapeStringsAndDollarQuotesStayAsWritten) {
+  EXPECT_EQ(Run("a=E'x\\'y' and c='z'", LiteralScope::kCondition),
+            Markers("a=E'x\\'y' and c=?"));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"z"}));
+  EXPECT_EQ(Run("a=$$ b='no' $$ and c=$t$ 'x' $t$ and d='yes'", LiteralScope::kCondition),
+            Markers("a=$$ b='no' $$ and c=$t$ 'x' $t$ and d=?"));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"yes"}));
+  // A name holding '$' is no dollar quote.
+  EXPECT_EQ(Run("a$b$='k'", LiteralScope::kCondition), Markers("a$b$=?"));
+}
+
+TEST_P(LiteralParamsTest, OtherStatementsAndBrokenTextStayAsWritten) {
   for (const char* text : {"update t set a='x' where b='y'", "PRAGMA table_info('t')",
                            "insert into t values ('a')", "selected='x'"}) {
     EXPECT_EQ(Run(text, LiteralScope::kStatement), text);
@@ -172,10 +223,39 @@ TEST_F(LiteralParamsTest, OtherStatementsAndBrokenTextStayAsWritten) {
   EXPECT_TRUE(params_.empty());
 }
 
-TEST(SqlTextTest, FixedTablesScriptSplitsIntoCreateStatements) {
-  const auto parts = SplitStatements(SqliteFixedTablesDdl());
-  ASSERT_FALSE(parts.empty());
-  for (const auto& p : parts) EXPECT_EQ(FirstKeyword(p), "create") << p;
+TEST(SqlTextTest, FixedTablesScriptsSplitIntoCreateStatements) {
+  for (std::string_view ddl : {SqliteFixedTablesDdl(), PostgresFixedTablesDdl()}) {
+    const auto parts = SplitStatements(ddl);
+    ASSERT_GE(parts.size(), 7u);
+    for (const auto& p : parts) EXPECT_EQ(FirstKeyword(p), "create") << p;
+  }
+}
+
+TEST(SqlTextTest, PostgresStatementShapeFindsTheFirstStatementsEnd) {
+  auto shape = ScanPostgresStatement("select 1; ");
+  EXPECT_EQ(shape.first_end, 8u);
+  EXPECT_FALSE(shape.more);
+  EXPECT_FALSE(shape.empty);
+  EXPECT_TRUE(ScanPostgresStatement("select 1; select 2").more);
+  EXPECT_FALSE(ScanPostgresStatement("select 1 ;; -- x\n /* y */ ;").more);
+  // Semicolons inside literals, names, dollar quotes and comments.
+  for (const char* one : {"select ';'", "select E'\\';'", "select \"a;\"", "select $$;$$",
+                          "select $tag$ $$; $tag$", "select 1 /* ; /* ; */ ; */",
+                          "select 1 -- ;\n + 1", "select 'it''s;'"})
+    EXPECT_FALSE(ScanPostgresStatement(one).more) << one;
+  for (const char* two : {"select E'\\''; x", "select $$a$$; x", "select a$b; x",
+                          "select 1 /* a */; x", "select 'a'';'; x"})
+    EXPECT_TRUE(ScanPostgresStatement(two).more) << two;
+  // Parameter markers outside quotes; the highest counts.
+  EXPECT_EQ(ScanPostgresStatement("select $1, $3 from t where a='$9' and b=$2").max_param, 3);
+  EXPECT_EQ(ScanPostgresStatement("select a$1 from t").max_param, 0);  // part of a name
+  EXPECT_EQ(ScanPostgresStatement("select $$ $4 $$").max_param, 0);
+  EXPECT_TRUE(ScanPostgresStatement("  -- only\n /* comments */ ").empty);
+  EXPECT_TRUE(ScanPostgresStatement(";select 1").empty);
+  // An unterminated quote runs to the end: the server reports it.
+  shape = ScanPostgresStatement("select 'abc; drop table t");
+  EXPECT_FALSE(shape.more);
+  EXPECT_EQ(shape.first_end, 25u);
 }
 
 }  // namespace
