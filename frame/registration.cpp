@@ -26,6 +26,7 @@ const Built kBuilt[] = {
     {"Rpt_Kc_Count", &MakeRpt_Kc_Count},
     {"Rpt_RegCz", &MakeRpt_RegCz},
     {"Rpt_Kc_Query", &MakeRpt_Kc_Query},
+    {"Rpt_Kc_Zz", &MakeRpt_Kc_Zz},
 };
 
 class ReportFactory : public ClassFactory {

@@ -145,7 +145,7 @@ TEST_F(PreambleTest, ComputerNameIsReadAfreshAndNeedsTheHostObject) {
 }
 
 TEST_F(PreambleTest, ClassesWithoutTheirCalculationSayNotImplemented) {
-  for (const char* cls : {"Rpt_Kc_Zz", "Rpt_Tol_Rbb", "Rpt_Yb_Rbb_Zyjs"}) {
+  for (const char* cls : {"Rpt_Yjk_Rbb", "Rpt_Tol_Rbb", "Rpt_Yb_Rbb_Zyjs"}) {
     Variant r(CreateObject(std::string("qevRptCalLib.") + cls));
     Set(r, "Global_Lib_Obj", host_);
     try {
