@@ -25,11 +25,27 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // no progress lines when standard error is no terminal
   for (const char* cls : {"Rpt_Tol_Good", "Rpt_Fy_Good", "Rpt_Zy_Good", "Rpt_KcCk", "Rpt_KcRk",
-                          "Rpt_Kc_Count"})
+                          "Rpt_Kc_Count", "Rpt_Kc_Zz"})
     EXPECT_NE(r.out.find(std::string("$ rptcalc run ") + cls + " "), std::string::npos) << cls;
   EXPECT_NE(r.out.find(dir_.File("a/hospital_source1.db")), std::string::npos);
   EXPECT_NE(r.out.find("阿莫西林胶囊"), std::string::npos);
   EXPECT_NE(r.out.find("rpt_kc_count: 60 rows"), std::string::npos);
+
+  // The ledger of good 1008 over both campuses closes at the sum of its
+  // stock rows, and its detail rows run from the opening to the month total.
+  double closing = 0;
+  for (const char* src : {"a/hospital_source1.db", "a/hospital_source2.db"})
+    closing += Rows(src, "select sum(Qty*UnitRate) from rpt_kc_zz_v where GoodID='1008'")[0][0]
+                   .ToDouble();
+  const auto ledger = Rows("a/hospital.db", "select nameid,EndQty from rpt_kc_zz");
+  ASSERT_EQ(ledger.size(), 1u);
+  EXPECT_EQ(ledger[0][0], Variant("1008"));
+  EXPECT_DOUBLE_EQ(ledger[0][1].ToDouble(), closing);
+  const auto detail = Rows("a/hospital.db", "select Type,EndQty from rpt_kc_zz_detail order by Sn");
+  ASSERT_GT(detail.size(), 3u);
+  EXPECT_EQ(detail.front()[0], Variant("0"));
+  EXPECT_EQ(detail.back()[0], Variant("100"));
+  EXPECT_DOUBLE_EQ(detail.back()[1].ToDouble(), closing);
 
   // Lookups for the later report families are there too.
   EXPECT_EQ(Rows("a/hospital.db", "select * from qev_pub_depa").size(), 13u);

@@ -361,6 +361,8 @@ struct Showcase {
   const char* title;
   const char* view;
   const char* rpttab;
+  const char* detail = nullptr;  // RptDetailTab, for the reports that have one
+  const char* cond = "";         // added to the month condition
 };
 
 constexpr Showcase kShowcase[] = {
@@ -372,6 +374,10 @@ constexpr Showcase kShowcase[] = {
     {"Rpt_KcRk", "入库统计 — stock receipts per good", "rpt_kcrk_v", "rpt_kcrk"},
     {"Rpt_Kc_Count", "库存变动汇总 — stock movements per good and movement type",
      "rpt_kc_count_v", "rpt_kc_count"},
+    // One good's ledger: the whole month's ledger of every good would bury
+    // the showcase.
+    {"Rpt_Kc_Zz", "库存月结账 — month stock ledger of one good, opening to closing",
+     "rpt_kc_zz_v", "rpt_kc_zz", "rpt_kc_zz_detail", " and GoodID='1008'"},
 };
 
 }  // namespace
@@ -427,6 +433,7 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
   for (const auto& c : campuses) {
     const qev::Variant query(DatabaseLocation::Parse(*c.path).OpenQueryObj());
     qev::schema::Apply(query, "goods_sources");
+    qev::schema::Apply(query, "stock_sources");
     qev::schema::Apply(query, "hospital_lookups");
     FillLookups(query, goods);
     FillCampus(query, goods, std::max(scale, 1), c.share, dice, progress, c.label);
@@ -472,8 +479,9 @@ int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
     run.db = files.report;
     run.sources = {files.source1, files.source2};
     run.workstation = kWorkstation;
-    run.sets = {std::string("SourceViewName=") + s.view, std::string("RptTab=") + s.rpttab,
-                std::string("CondStr=") + kDemoMonthCond};
+    run.sets = {std::string("SourceViewName=") + s.view, std::string("RptTab=") + s.rpttab};
+    if (s.detail) run.sets.push_back(std::string("RptDetailTab=") + s.detail);
+    run.sets.push_back(std::string("CondStr=") + kDemoMonthCond + s.cond);
     run.descs = {"统计期间=2024-03-01 至 2024-03-31", "院区=总院、东院"};
     if (i == 0) run.calls = {"GetDetailCondStr=1001"};
     run.format = OutputFormat::kTable;

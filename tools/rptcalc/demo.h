@@ -1,7 +1,8 @@
 // `rptcalc demo`: builds a deterministic demo hospital (a report database
 // and the databases of two campuses as sources, with goods, departments,
 // doctors, suppliers and a month of dispensing, stock movements and
-// inpatient charges) and runs every goods report over the two sources.
+// inpatient charges) and runs every goods report and the month stock ledger
+// over the two sources.
 #pragma once
 
 #include <iosfwd>
