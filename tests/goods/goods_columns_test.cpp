@@ -10,7 +10,9 @@ namespace {
 
 class GoodsColumnsTest : public GoodsFixture {};
 
-TEST_F(GoodsColumnsTest, DispensingSplitsOutpatientAndInpatient) {
+INSTANTIATE_TEST_SUITE_P(Backends, GoodsColumnsTest, AllBackends(), BackendTestName);
+
+TEST_P(GoodsColumnsTest, DispensingSplitsOutpatientAndInpatient) {
   ExecSource(1, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values "
                 "('1001','1',2,24,31.2),('1001','1',1,24,15.6),('1002','1',3,1,1.5),"
                 "('1004','3',1,1,9)");
@@ -43,7 +45,7 @@ TEST_F(GoodsColumnsTest, DispensingSplitsOutpatientAndInpatient) {
   EXPECT_EQ(d.at("name"), Variant("葡萄糖注射液"));
 }
 
-TEST_F(GoodsColumnsTest, IssuesPerIssueType) {
+TEST_P(GoodsColumnsTest, IssuesPerIssueType) {
   // Amounts are Qty * UnitPrice with the quantity as stored; quantities
   // count base units. Issues are stored negative; the view counts them
   // positive.
@@ -77,7 +79,7 @@ TEST_F(GoodsColumnsTest, IssuesPerIssueType) {
   EXPECT_TRUE(IsNull(filtered.at("1001"), "qty7"));
 }
 
-TEST_F(GoodsColumnsTest, MovementSummarySigns) {
+TEST_P(GoodsColumnsTest, MovementSummarySigns) {
   ExecSource(1, "insert into kc_move (goodid,Type,Qty,UnitRate,JhPrice,UnitPrice) values "
                 "('1001','1',10,1,2,3),('1001','2',-4,1,2,3),('1001','3',2,1,2,3),"
                 "('1001','4',-1,1,2,3),('1001','5',-2,24,2,3),('1001','6',-1,24,2,3),"

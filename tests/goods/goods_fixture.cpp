@@ -10,24 +10,46 @@
 
 namespace qev::testing {
 
-void GoodsFixture::SetUpTestSuite() {
+void RegisterGoodsClasses() {
   frame::RegisterLinkedClasses();
   utility::RegisterLinkedClasses();
 }
 
-void GoodsFixture::SetUp() {
-  host_ = host::CreateHostLib(dir_.File("report.db"), "WS1");
-  host::CreateFixedTables(Query0().object());
-  schema::Apply(Query0(), "goods_reports");
-  schema::Apply(Query0(), "goods_sources");  // the goods catalogue lives here too
-  ExecReport(
-      "insert into qev_pub_good (id,Name,spec,UnitName) values "
-      "('1001','阿莫西林胶囊','0.25g*24粒','盒'),('1002','布洛芬缓释胶囊','0.3g*20粒','盒'),"
-      "('1003','生理盐水','500ml','瓶'),('1004','葡萄糖注射液','250ml:12.5g','瓶'),"
-      "('1005','头孢克肟片',NULL,'片')");
+GoodsDatabases::GoodsDatabases(Backend backend, const TempDir& dir, const std::string& workstation)
+    : dbs_(backend, dir), workstation_(workstation) {}
+
+void GoodsDatabases::Create() {
+  report_ = dbs_.Create("report");
+  host_ = host::CreateHostLib(report_, workstation_);
+  const Variant q0 = Get(Variant(host_), "DbA_Query0_Obj");
+  host::CreateFixedTables(q0.object());
+  schema::Apply(q0, "goods_reports");
+  schema::Apply(q0, "goods_sources");  // the goods catalogue lives here too
+  Call(q0, "Exec", Variant(kGoodsCatalogue));
   for (int k = 1; k <= 3; ++k) {
-    sources_.push_back(host::CreateQueryObj(dir_.File("source" + std::to_string(k) + ".db")));
-    schema::Apply(Source(k), "goods_sources");
+    source_connections_.push_back(dbs_.Create("source" + std::to_string(k)));
+    sources_.push_back(host::CreateQueryObj(source_connections_.back()));
+    schema::Apply(Variant(sources_.back()), "goods_sources");
+  }
+}
+
+void GoodsFixture::SetUpTestSuite() { RegisterGoodsClasses(); }
+
+void GoodsFixture::SetUp() {
+  dbs_ = std::make_unique<GoodsDatabases>(GetParam(), dir_);
+  if (!dbs_->available()) GTEST_SKIP() << dbs_->why();
+  dbs_->Create();
+  host_ = dbs_->host_;
+  sources_ = dbs_->sources_;
+}
+
+void GoodsFixture::TearDown() {
+  // The connections close before the databases go.
+  host_.reset();
+  sources_.clear();
+  if (dbs_) {
+    dbs_->host_.reset();
+    dbs_->sources_.clear();
   }
 }
 

@@ -1,5 +1,7 @@
-// A report database and three source databases (separate SQLite files)
-// with the goods schema, and the helpers the goods report tests share.
+// A report database and three source databases with the goods schema, on
+// SQLite (separate files) or PostgreSQL (separate schemas of the test
+// server), and the helpers the goods report tests share. The fixture is
+// parametrised by the engine: each TEST_P runs on both.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,15 +13,58 @@
 
 #include "host/host.h"
 #include "platform/variant.h"
+#include "tests/support/backend.h"
 #include "tests/support/late_bound.h"
 #include "tests/support/temp_dir.h"
 
 namespace qev::testing {
 
-class GoodsFixture : public ::testing::Test {
+// The goods catalogue that the report database holds in every test.
+inline constexpr const char* kGoodsCatalogue =
+    "insert into qev_pub_good (id,Name,spec,UnitName) values "
+    "('1001','阿莫西林胶囊','0.25g*24粒','盒'),('1002','布洛芬缓释胶囊','0.3g*20粒','盒'),"
+    "('1003','生理盐水','500ml','瓶'),('1004','葡萄糖注射液','250ml:12.5g','瓶'),"
+    "('1005','头孢克肟片',NULL,'片')";
+
+// Registers the report and utility classes linked into the test.
+void RegisterGoodsClasses();
+
+// The report database (fixed tables, goods report tables, the goods
+// catalogue) and three source databases with the goods sources, on one
+// engine.
+class GoodsDatabases {
+ public:
+  GoodsDatabases(Backend backend, const TempDir& dir, const std::string& workstation = "WS1");
+  bool available() const { return dbs_.available(); }
+  const std::string& why() const { return dbs_.why(); }
+  // Creates and fills the databases; call once, when available().
+  void Create();
+
+  Backend backend() const { return dbs_.backend(); }
+  const std::string& report_connection() const { return report_; }
+  const std::string& source_connection(int k) const { return source_connections_[k - 1]; }
+
+  Object host_;
+  std::vector<Object> sources_;
+
+ private:
+  TestDatabases dbs_;
+  std::string workstation_;
+  std::string report_;
+  std::vector<std::string> source_connections_;
+};
+
+class GoodsFixture : public ::testing::TestWithParam<Backend> {
  public:
   static void SetUpTestSuite();
   void SetUp() override;
+  void TearDown() override;
+
+  bool pg() const { return GetParam() == Backend::kPostgres; }
+  // `sqlite` on SQLite, `postgres` on PostgreSQL.
+  std::string On(const std::string& sqlite, const std::string& postgres) const {
+    return pg() ? postgres : sqlite;
+  }
 
   Variant Query0() const;
   Variant Source(int k) const { return Variant(sources_[k - 1]); }
@@ -39,6 +84,7 @@ class GoodsFixture : public ::testing::Test {
                                                                const std::string& ws = "WS1") const;
 
   TempDir dir_;
+  std::unique_ptr<GoodsDatabases> dbs_;
   Object host_;
   std::vector<Object> sources_;
 };

@@ -12,6 +12,7 @@ class GoodsStatementsTest : public GoodsFixture {
  protected:
   void SetUp() override {
     GoodsFixture::SetUp();
+    if (IsSkipped()) return;
     log_ = std::make_shared<host::TraceLog>();
     traced_host_ = host::TraceObject(host_, "host", log_, {{"DbA_Query0_Obj", "report"}});
     for (int k = 1; k <= 3; ++k)
@@ -42,12 +43,20 @@ class GoodsStatementsTest : public GoodsFixture {
     return out;
   }
 
+  void TearDown() override {
+    traced_host_.reset();
+    traced_sources_.clear();
+    GoodsFixture::TearDown();
+  }
+
   std::shared_ptr<host::TraceLog> log_;
   Object traced_host_;
   std::vector<Object> traced_sources_;
 };
 
-TEST_F(GoodsStatementsTest, TotalsStatementsWithAndWithoutCondition) {
+INSTANTIATE_TEST_SUITE_P(Backends, GoodsStatementsTest, AllBackends(), BackendTestName);
+
+TEST_P(GoodsStatementsTest, TotalsStatementsWithAndWithoutCondition) {
   ExecSource(1, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values ('1001','1',2,3,4)");
   Variant r = NewReport("Rpt_Tol_Good", "rpt_fy_v", "rpt_tol_good");
   TracedCalcu(r, 2, 3);
@@ -87,7 +96,7 @@ TEST_F(GoodsStatementsTest, TotalsStatementsWithAndWithoutCondition) {
                 "rpt_fy_v where iDate >= '2024-01-01' group by goodid )"}));
 }
 
-TEST_F(GoodsStatementsTest, EachReportsStatementShape) {
+TEST_P(GoodsStatementsTest, EachReportsStatementShape) {
   struct Case {
     const char* cls;
     const char* view;
@@ -119,9 +128,9 @@ TEST_F(GoodsStatementsTest, EachReportsStatementShape) {
     // An empty view with every column the statements name, and x.
     ExecSource(1, std::string("drop view if exists ") + c.view);
     ExecSource(1, std::string("create view ") + c.view +
-                      " as select '1' as x, '' as goodid, '' as MzZy, '' as CkTypeID, '' as "
+                      " as select 1 as x, '' as goodid, '' as MzZy, '' as CkTypeID, '' as "
                       "Type, 0 as Qty, 0 as UnitRate, 0 as Amt, 0 as UnitPrice, 0 as JhAmt, "
-                      "0 as JhPrice where 0");
+                      "0 as JhPrice where 1=0");
     Variant r = NewReport(c.cls, c.view, c.table, "x=1");
     TracedCalcu(r, 1, 1);
     const auto calls = CallsOn("source1");
@@ -138,14 +147,16 @@ TEST_F(GoodsStatementsTest, EachReportsStatementShape) {
             "OpenRs(select name,spec,unitname,nameid from rpt_fy_good  where computer='WS1')");
 }
 
-TEST_F(GoodsStatementsTest, ErrorsReachTheCallerAndEarlierRowsStay) {
+TEST_P(GoodsStatementsTest, ErrorsReachTheCallerAndEarlierRowsStay) {
   ExecSource(1, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values "
                 "('1001','1',1,1,1),('1002','1',1,1,1)");
   Variant r = NewReport("Rpt_Tol_Good", "rpt_nosuch_v", "rpt_tol_good");
   // A missing source view: the database's own message.
   CaughtError e = ErrorOf([&] { Calcu(r, 1, 1); });
   EXPECT_EQ(e.number, kErrDatabase);
-  EXPECT_NE(e.description.find("no such table: rpt_nosuch_v"), std::string::npos)
+  EXPECT_NE(e.description.find(On("no such table: rpt_nosuch_v",
+                                  "relation \"rpt_nosuch_v\" does not exist")),
+            std::string::npos)
       << e.description;
   EXPECT_EQ(QueryText(Query0(), "select count(*) from rpt_header"),
             (std::vector<std::string>{"1"}));

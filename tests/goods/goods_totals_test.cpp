@@ -68,7 +68,9 @@ void ExpectTotals(const std::map<std::string, std::map<std::string, Variant>>& r
 
 class GoodsTotalsTest : public GoodsFixture {};
 
-TEST_F(GoodsTotalsTest, TolGoodAddsUpThreeSourceDatabases) {
+INSTANTIATE_TEST_SUITE_P(Backends, GoodsTotalsTest, AllBackends(), BackendTestName);
+
+TEST_P(GoodsTotalsTest, TolGoodAddsUpThreeSourceDatabases) {
   std::map<std::string, Totals> expected;
   AddDispensing(this, 1, 300, 11, &expected, true);
   AddDispensing(this, 2, 200, 22, &expected, true);
@@ -99,7 +101,7 @@ TEST_F(GoodsTotalsTest, TolGoodAddsUpThreeSourceDatabases) {
   ExpectTotals(RowsOf("rpt_tol_good"), expected);
 }
 
-TEST_F(GoodsTotalsTest, SourceNumChoosesTheSources) {
+TEST_P(GoodsTotalsTest, SourceNumChoosesTheSources) {
   std::map<std::string, Totals> one, two;
   AddDispensing(this, 1, 50, 1, &one, true);
   two = one;
@@ -121,7 +123,7 @@ TEST_F(GoodsTotalsTest, SourceNumChoosesTheSources) {
   EXPECT_EQ(RowsOf("rpt_tol_good").size(), two.size());
 }
 
-TEST_F(GoodsTotalsTest, ReceiptsUseThePurchaseAmount) {
+TEST_P(GoodsTotalsTest, ReceiptsUseThePurchaseAmount) {
   // Receipts are movement type "1"; JhAmt is Qty * JhPrice.
   ExecSource(1, "insert into kc_move (goodid,Type,Qty,UnitRate,JhPrice,UnitPrice) values "
                 "('1001','1',10,24,12.5,15),('1001','2',-3,24,12.5,15),('1002','1',4,1,0.3,1)");
@@ -140,7 +142,7 @@ TEST_F(GoodsTotalsTest, ReceiptsUseThePurchaseAmount) {
   EXPECT_EQ(rows.at("1003").at("name"), Variant("生理盐水"));
 }
 
-TEST_F(GoodsTotalsTest, InpatientTotalsFollowTheViewsPriceType) {
+TEST_P(GoodsTotalsTest, InpatientTotalsFollowTheViewsPriceType) {
   ExecSource(1, "insert into zy_good_fee (Kind,goodid,Qty,UnitRate,Amt) values "
                 "('qd','1001',2,24,30),('qd','1001',1,24,15),('js','1001',3,10,45.5),"
                 "('jz','1002',1,20,7)");
@@ -177,7 +179,7 @@ TEST_F(GoodsTotalsTest, InpatientTotalsFollowTheViewsPriceType) {
             (std::vector<std::string>{"病区:一病区"}));
 }
 
-TEST_F(GoodsTotalsTest, TwoWorkstationsKeepTheirOwnRows) {
+TEST_P(GoodsTotalsTest, TwoWorkstationsKeepTheirOwnRows) {
   ExecSource(1, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values "
                 "('1001','1',1,1,1),('1002','1',2,1,2)");
   Variant r = NewReport("Rpt_Tol_Good", "rpt_fy_v", "rpt_tol_good");
@@ -197,7 +199,7 @@ TEST_F(GoodsTotalsTest, TwoWorkstationsKeepTheirOwnRows) {
             (std::vector<std::string>{"WS1", "WS2"}));
 }
 
-TEST_F(GoodsTotalsTest, DetailConditions) {
+TEST_P(GoodsTotalsTest, DetailConditions) {
   Variant r = NewReport("Rpt_Tol_Good", "rpt_fy_v", "rpt_tol_good");
   EXPECT_EQ(Call(r, "GetDetailCondStr", Variant("1001")), Variant("goodid='1001'"));
   Let(r, "CondStr", Variant("a=1"));
