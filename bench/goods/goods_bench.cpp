@@ -3,19 +3,30 @@
 // queries run with raw sqlite3 calls plus one plain bulk insert of the
 // finished report rows. Prints the ratio report / floor at the end.
 //
-// Sizes can be lowered for a quick look: QEV_BENCH_ROWS, QEV_BENCH_GOODS.
+// Then the same report on PostgreSQL beside SQLite on one smaller data set
+// loaded into both (three source databases and the report database on each
+// engine), with the PostgreSQL floor (raw libpq), when QEV_PG_URL names a
+// server (./run bench starts a throwaway one).
+//
+// Sizes: QEV_BENCH_ROWS, QEV_BENCH_GOODS (the SQLite files); QEV_BENCH_PG_ROWS
+// (rows per source, default 100,000) and QEV_BENCH_PG_GOODS (default 5,000)
+// for the comparison of the engines.
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <unistd.h>
 
+#include "bench/support/pg_bench.h"
 #include "frame/registration.h"
 #include "host/host.h"
 #include "platform/class_factory.h"
@@ -25,13 +36,12 @@
 
 namespace {
 
-int EnvInt(const char* name, int fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? std::atoi(v) : fallback;
-}
+using qev::bench::EnvInt;
 
 const int kRows = EnvInt("QEV_BENCH_ROWS", 1000000);
 const int kGoods = EnvInt("QEV_BENCH_GOODS", 10000);
+const int kPgRows = EnvInt("QEV_BENCH_PG_ROWS", 100000);
+const int kPgGoods = EnvInt("QEV_BENCH_PG_GOODS", 5000);
 
 void Check(int rc, sqlite3* db, const char* what) {
   if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
@@ -88,8 +98,10 @@ Files MakeFiles() {
   return f;
 }
 
+bool g_files_made = false;
+
 const Files& TheFiles() {
-  static const Files* files = new Files(MakeFiles());
+  static const Files* files = (g_files_made = true, new Files(MakeFiles()));
   return *files;
 }
 
@@ -176,19 +188,284 @@ void BM_Floor(benchmark::State& state) {
 BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Rpt_Tol_Good)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// ------------------------------------------------------------ SQLite beside PostgreSQL
+
+// One dispensing row of the comparison data set.
+struct DispensingRow {
+  std::string good;
+  const char* mzzy;
+  int qty;
+  int rate;
+  double amt;
+};
+
+// The rows of source k (0..2), the same for both engines.
+std::vector<DispensingRow> ComparisonRows(int k) {
+  std::vector<DispensingRow> out;
+  out.reserve(static_cast<size_t>(kPgRows));
+  std::mt19937 rng(4321 + k);
+  for (int i = 0; i < kPgRows; ++i) {
+    DispensingRow r;
+    r.good = std::to_string(100000 + rng() % kPgGoods);
+    r.mzzy = rng() % 2 ? "1" : "2";
+    r.qty = 1 + static_cast<int>(rng() % 20);
+    r.rate = rng() % 2 ? 1 : 10;
+    r.amt = static_cast<double>(rng() % 100000) / 100.0;
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+// The report database and three source databases on one engine, with the
+// comparison data set.
+struct EngineSet {
+  std::string report;
+  std::string sources[3];
+  std::vector<std::unique_ptr<qev::bench::PgSchema>> schemas;
+};
+
+void FillSqliteSource(const std::string& path, const std::vector<DispensingRow>& rows) {
+  sqlite3* db = nullptr;
+  Check(sqlite3_open(path.c_str(), &db), db, "open");
+  Check(sqlite3_exec(db, "begin", nullptr, nullptr, nullptr), db, "begin");
+  sqlite3_stmt* st = nullptr;
+  Check(sqlite3_prepare_v2(db, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values (?,?,?,?,?)",
+                           -1, &st, nullptr),
+        db, "prepare");
+  for (const DispensingRow& r : rows) {
+    sqlite3_bind_text(st, 1, r.good.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(st, 2, r.mzzy, -1, SQLITE_STATIC);
+    sqlite3_bind_int(st, 3, r.qty);
+    sqlite3_bind_int(st, 4, r.rate);
+    sqlite3_bind_double(st, 5, r.amt);
+    Check(sqlite3_step(st), db, "insert");
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  Check(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr), db, "commit");
+  sqlite3_close(db);
+}
+
+struct PgFinish {
+  void operator()(PGconn* c) const { PQfinish(c); }
+};
+using PgConn = std::unique_ptr<PGconn, PgFinish>;
+
+PgConn PgConnect(const std::string& connection) {
+  PgConn conn(PQconnectdb(connection.c_str()));
+  if (PQstatus(conn.get()) != CONNECTION_OK) {
+    std::fprintf(stderr, "libpq connect: %s\n", PQerrorMessage(conn.get()));
+    std::exit(1);
+  }
+  return conn;
+}
+
+void PgCheck(PGconn* conn, PGresult* r, ExecStatusType want, const char* what) {
+  if (PQresultStatus(r) != want) {
+    std::fprintf(stderr, "libpq %s: %s\n", what, PQerrorMessage(conn));
+    std::exit(1);
+  }
+  PQclear(r);
+}
+
+// Loads the rows with COPY, the server's bulk load.
+void FillPgSource(const std::string& connection, const std::vector<DispensingRow>& rows) {
+  PgConn conn = PgConnect(connection);
+  PgCheck(conn.get(), PQexec(conn.get(), "copy fy_detail (goodid,MzZy,Qty,UnitRate,Amt) from stdin"),
+          PGRES_COPY_IN, "copy");
+  std::string chunk;
+  char line[96];
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const DispensingRow& r = rows[i];
+    std::snprintf(line, sizeof line, "%s\t%s\t%d\t%d\t%.2f\n", r.good.c_str(), r.mzzy, r.qty, r.rate, r.amt);
+    chunk += line;
+    if (chunk.size() > (1 << 16) || i + 1 == rows.size()) {
+      if (PQputCopyData(conn.get(), chunk.data(), static_cast<int>(chunk.size())) != 1) {
+        std::fprintf(stderr, "libpq copy: %s\n", PQerrorMessage(conn.get()));
+        std::exit(1);
+      }
+      chunk.clear();
+    }
+  }
+  if (PQputCopyEnd(conn.get(), nullptr) != 1) std::exit(1);
+  PgCheck(conn.get(), PQgetResult(conn.get()), PGRES_COMMAND_OK, "copy end");
+  PgCheck(conn.get(), PQexec(conn.get(), "analyze fy_detail"), PGRES_COMMAND_OK, "analyze");
+}
+
+// Sets up the databases of one engine through the shipped schema.
+EngineSet MakeEngineSet(bool pg, const std::string& dir) {
+  EngineSet set;
+  auto database = [&](const std::string& role) {
+    if (!pg) return dir + "/cmp_" + role + ".db";
+    set.schemas.push_back(std::make_unique<qev::bench::PgSchema>(
+        qev::bench::PgUrl(), "qev_bench_goods_" + std::to_string(getpid()) + "_" + role));
+    return set.schemas.back()->connection();
+  };
+  set.report = database("report");
+  qev::Variant q0 = qev::Get(qev::Variant(qev::host::CreateHostLib(set.report, "BENCH")), "DbA_Query0_Obj");
+  qev::host::CreateFixedTables(q0.object());
+  qev::schema::Apply(q0, "goods_reports");
+  qev::schema::Apply(q0, "goods_sources");
+  for (int k = 0; k < 3; ++k) {
+    set.sources[k] = database("source" + std::to_string(k + 1));
+    qev::schema::Apply(qev::Variant(qev::host::CreateQueryObj(set.sources[k])), "goods_sources");
+    const auto rows = ComparisonRows(k);
+    if (pg)
+      FillPgSource(set.sources[k], rows);
+    else
+      FillSqliteSource(set.sources[k], rows);
+  }
+  return set;
+}
+
+struct Comparison {
+  std::string dir;
+  EngineSet sqlite, pg;
+};
+
+bool g_comparison_made = false;
+
+const Comparison& TheComparison() {
+  static const Comparison* c = [] {
+    g_comparison_made = true;
+    auto* out = new Comparison;
+    char tmpl[] = "/tmp/qev-bench-cmp-XXXXXX";
+    out->dir = mkdtemp(tmpl);
+    out->sqlite = MakeEngineSet(false, out->dir);
+    out->pg = MakeEngineSet(true, out->dir);
+    return out;
+  }();
+  return *c;
+}
+
+double g_cmp_seconds[2] = {0, 0};  // SQLite, PostgreSQL
+std::string g_cmp_totals[2];
+double g_pg_floor_seconds = 0;
+
+// count, sum(qty), sum(amt) of the report's rows, to check that both
+// engines computed the same report.
+std::string ReportTotals(const qev::Variant& q0) {
+  qev::Variant rs = qev::Call(q0, "OpenRs", "select count(*), sum(qty), sum(amt) from rpt_tol_good where computer='BENCH'");
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%d rows, qty %.6g, amt %.2f", qev::Call(rs, "Fields", int16_t{0}).ToInt32(),
+                qev::Call(rs, "Fields", int16_t{1}).ToDouble(), qev::Call(rs, "Fields", int16_t{2}).ToDouble());
+  return buf;
+}
+
+void RunOnEngine(benchmark::State& state, int engine) {
+  const Comparison& c = TheComparison();
+  const EngineSet& set = engine == 0 ? c.sqlite : c.pg;
+  qev::frame::RegisterLinkedClasses();
+  qev::utility::RegisterLinkedClasses();
+  qev::Object host = qev::host::CreateHostLib(set.report, "BENCH");
+  qev::Variant r(qev::CreateObject("qevRptCalLib.Rpt_Tol_Good"));
+  qev::Set(r, "Global_Lib_Obj", host);
+  qev::Let(r, "SourceViewName", qev::Variant("rpt_fy_v"));
+  qev::Let(r, "RptTab", qev::Variant("rpt_tol_good"));
+  qev::Variant q1(qev::host::CreateQueryObj(set.sources[0]));
+  qev::Variant q2(qev::host::CreateQueryObj(set.sources[1]));
+  qev::Variant q3(qev::host::CreateQueryObj(set.sources[2]));
+  double total = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++runs;
+  }
+  g_cmp_seconds[engine] = total / runs;
+  g_cmp_totals[engine] = ReportTotals(qev::Get(qev::Variant(host), "DbA_Query0_Obj"));
+  state.counters["goods"] = kPgGoods;
+  state.counters["rows_per_source"] = kPgRows;
+}
+
+void BM_Rpt_Tol_Good_SqliteSameData(benchmark::State& state) { RunOnEngine(state, 0); }
+void BM_Rpt_Tol_Good_Postgres(benchmark::State& state) { RunOnEngine(state, 1); }
+
+// The PostgreSQL floor: the three grouping queries with raw libpq calls and
+// the finished rows written with one prepared insert in one transaction.
+void BM_FloorPostgres(benchmark::State& state) {
+  const Comparison& c = TheComparison();
+  double total = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::map<std::string, std::pair<double, double>> totals;
+    for (const std::string& source : c.pg.sources) {
+      PgConn conn = PgConnect(source);
+      PGresult* r = PQexec(conn.get(), "select goodid,sum(Qty*UnitRate) as f_Qty,sum(Amt) as f_amt "
+                                       "from rpt_fy_v group by goodid ");
+      if (PQresultStatus(r) != PGRES_TUPLES_OK) PgCheck(conn.get(), r, PGRES_TUPLES_OK, "group");
+      for (int i = 0, n = PQntuples(r); i < n; ++i) {
+        auto& t = totals[PQgetvalue(r, i, 0)];
+        t.first += std::strtod(PQgetvalue(r, i, 1), nullptr);
+        t.second += std::strtod(PQgetvalue(r, i, 2), nullptr);
+      }
+      PQclear(r);
+    }
+    PgConn conn = PgConnect(c.pg.report);
+    PgCheck(conn.get(), PQexec(conn.get(), "delete from rpt_tol_good where computer='FLOOR'"),
+            PGRES_COMMAND_OK, "delete");
+    PgCheck(conn.get(), PQexec(conn.get(), "begin"), PGRES_COMMAND_OK, "begin");
+    PgCheck(conn.get(),
+            PQprepare(conn.get(), "ins", "insert into rpt_tol_good (computer,name,nameid,qty,amt,everyprice) "
+                                         "values ('FLOOR',$1,$1,$2,$3,$4)", 0, nullptr),
+            PGRES_COMMAND_OK, "prepare");
+    for (const auto& [good, t] : totals) {
+      const std::string q = std::to_string(t.first), a = std::to_string(t.second),
+                        p = std::to_string(t.first != 0 ? t.second / t.first : 0);
+      const char* v[] = {good.c_str(), q.c_str(), a.c_str(), p.c_str()};
+      PgCheck(conn.get(), PQexecPrepared(conn.get(), "ins", 4, v, nullptr, nullptr, 0), PGRES_COMMAND_OK, "insert");
+    }
+    PgCheck(conn.get(), PQexec(conn.get(), "commit"), PGRES_COMMAND_OK, "commit");
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++runs;
+  }
+  g_pg_floor_seconds = total / runs;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  const bool pg = !qev::bench::PgUrl().empty();
+  if (pg) {
+    benchmark::RegisterBenchmark("BM_FloorPostgres", BM_FloorPostgres)->Unit(benchmark::kMillisecond)->Iterations(3);
+    benchmark::RegisterBenchmark("BM_Rpt_Tol_Good_SqliteSameData", BM_Rpt_Tol_Good_SqliteSameData)
+        ->Unit(benchmark::kMillisecond)->Iterations(3);
+    benchmark::RegisterBenchmark("BM_Rpt_Tol_Good_Postgres", BM_Rpt_Tol_Good_Postgres)
+        ->Unit(benchmark::kMillisecond)->Iterations(3);
+  } else {
+    std::fprintf(stderr, "bench_goods: QEV_PG_URL is not set; the PostgreSQL cases are skipped\n");
+  }
+  try {
+    benchmark::RunSpecifiedBenchmarks();
+  } catch (const qev::RuntimeError& e) {
+    std::fprintf(stderr, "bench_goods: %s\n", e.error().ToString().c_str());
+    return 1;
+  }
   benchmark::Shutdown();
+  if (g_cmp_seconds[0] > 0 && g_cmp_seconds[1] > 0) {
+    std::printf("Rpt_Tol_Good on the same data (%d rows x 3 sources, %d goods): SQLite %.3f s, "
+                "PostgreSQL %.3f s, ratio PostgreSQL/SQLite %.2f\n",
+                kPgRows, kPgGoods, g_cmp_seconds[0], g_cmp_seconds[1], g_cmp_seconds[1] / g_cmp_seconds[0]);
+    std::printf("  report rows: SQLite %s; PostgreSQL %s%s\n", g_cmp_totals[0].c_str(),
+                g_cmp_totals[1].c_str(), g_cmp_totals[0] == g_cmp_totals[1] ? "" : "  (DIFFERENT)");
+  }
+  if (g_pg_floor_seconds > 0 && g_cmp_seconds[1] > 0)
+    std::printf("Rpt_Tol_Good on PostgreSQL %.3f s, floor %.3f s, ratio report/floor %.2f\n",
+                g_cmp_seconds[1], g_pg_floor_seconds, g_cmp_seconds[1] / g_pg_floor_seconds);
   if (g_floor_seconds > 0 && g_report_seconds > 0)
     std::printf("Rpt_Tol_Good %.3f s, floor %.3f s, ratio report/floor %.2f (%d rows x 3 sources, "
                 "%d goods)\n",
                 g_report_seconds, g_floor_seconds, g_report_seconds / g_floor_seconds, kRows,
                 kGoods);
   std::error_code ec;
-  std::filesystem::remove_all(TheFiles().dir, ec);
+  if (g_files_made) std::filesystem::remove_all(TheFiles().dir, ec);
+  if (g_comparison_made) {
+    std::filesystem::remove_all(TheComparison().dir, ec);
+    delete &TheComparison();  // drops the PostgreSQL schemas
+  }
   return 0;
 }

@@ -2,13 +2,22 @@
 // the workstation's row by its key, insert it when there is none, otherwise
 // update it with the old figures plus the new ones, close.
 //
-// The same statements run twice on the same database file: through the
-// host services (late-bound query object and record set, SQL text with the
-// key in it, value lists) and through raw SQLite calls prepared once with
-// bound parameters. Both run in autocommit mode, one transaction per
-// statement, as the reports do. Reported: rows per second of each and the
-// ratio host / raw.
+// The same statements run on the same database through the host services
+// (late-bound query object and record set, SQL text with the key in it,
+// value lists) and through the engine's own client library with statements
+// prepared once and bound parameters: raw SQLite calls on a SQLite file,
+// raw libpq calls on PostgreSQL. Everything runs in autocommit mode, one
+// transaction per statement, as the reports do. Reported: rows per second
+// of each, the ratio host / raw on each engine, and the ratio of the host
+// services on PostgreSQL to those on SQLite on the same rows.
+//
+// PostgreSQL: the server of QEV_PG_URL (./run bench starts a throwaway one);
+// without it those cases are skipped. Sizes: QEV_BENCH_MERGE_ROWS and
+// QEV_BENCH_MERGE_KEYS (SQLite, default 10000 rows over 2000 keys),
+// QEV_BENCH_PG_MERGE_ROWS and QEV_BENCH_PG_MERGE_KEYS (PostgreSQL and the
+// engine comparison, default 4000 over 800).
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -20,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/pg_bench.h"
 #include "host/host.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
@@ -47,33 +57,57 @@ std::vector<SourceRow> MakeSource(int rows, int keys) {
   return out;
 }
 
-// A database file in a directory of its own, removed at the end.
+const int kRows = qev::bench::EnvInt("QEV_BENCH_MERGE_ROWS", 10000);
+const int kKeys = qev::bench::EnvInt("QEV_BENCH_MERGE_KEYS", 2000);
+const int kPgRows = qev::bench::EnvInt("QEV_BENCH_PG_MERGE_ROWS", 4000);
+const int kPgKeys = qev::bench::EnvInt("QEV_BENCH_PG_MERGE_KEYS", 800);
+
+// The report table in a database of its own, removed at the end: a SQLite
+// file in a fresh directory, or a fresh schema on the PostgreSQL server.
 class BenchDb {
  public:
-  BenchDb() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/qev-bench-XXXXXX";
-    if (mkdtemp(tmpl.data()) == nullptr) std::abort();
-    dir_ = tmpl;
-    host_ = qev::host::CreateHostLib(path(), kWorkstation);
+  enum Engine { kSqlite, kPostgres };
+
+  explicit BenchDb(Engine engine = kSqlite) : engine_(engine) {
+    if (engine_ == kSqlite) {
+      const char* base = std::getenv("TMPDIR");
+      std::string tmpl = std::string(base && *base ? base : "/tmp") + "/qev-bench-XXXXXX";
+      if (mkdtemp(tmpl.data()) == nullptr) std::abort();
+      dir_ = tmpl;
+      connection_ = dir_ + "/report.db";
+    } else {
+      schema_ = std::make_unique<qev::bench::PgSchema>(qev::bench::PgUrl(),
+                                                       "qev_bench_merge_" + std::to_string(getpid()));
+      connection_ = schema_->connection();
+    }
+    host_ = qev::host::CreateHostLib(connection_, kWorkstation);
     query_ = qev::Get(qev::Variant(host_), "DbA_Query0_Obj");
-    Exec("create table " + kTable + " (computer text, qty integer, name text, amt real)");
+    Exec("create table " + kTable + " (computer text, qty integer, name text, amt double precision)");
     Exec("create index " + kTable + "_key on " + kTable + " (computer, name)");
   }
   ~BenchDb() {
     query_ = qev::Variant();
     host_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    schema_.reset();
+    if (!dir_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(dir_, ec);
+    }
   }
 
-  std::string path() const { return dir_ + "/report.db"; }
+  // The SQLite file, or the PostgreSQL connection text.
+  const std::string& connection() const { return connection_; }
+  const std::string& path() const { return connection_; }
   const qev::Variant& query() const { return query_; }
   void Exec(const std::string& sql) { qev::Call(query_, "Exec", sql); }
 
-  // Empties the table and the write-ahead log, so that every run starts
-  // from the same state.
+  // Empties the table (and SQLite's write-ahead log), so that every run
+  // starts from the same state.
   void Reset() {
+    if (engine_ == kPostgres) {
+      Exec("truncate table " + kTable);
+      return;
+    }
     Exec("delete from " + kTable);
     qev::Call(qev::Call(query_, "OpenRs", "PRAGMA wal_checkpoint(TRUNCATE)"), "Close");
   }
@@ -88,7 +122,10 @@ class BenchDb {
   }
 
  private:
+  Engine engine_;
   std::string dir_;
+  std::unique_ptr<qev::bench::PgSchema> schema_;
+  std::string connection_;
   qev::Object host_;
   qev::Variant query_;
 };
@@ -197,9 +234,63 @@ class RawMerge {
   Stmt select_, insert_, update_;
 };
 
+// ------------------------------------------------------------ raw libpq
+
+class RawPgMerge {
+ public:
+  explicit RawPgMerge(const std::string& connection) : conn_(PQconnectdb(connection.c_str())) {
+    if (PQstatus(conn_.get()) != CONNECTION_OK) Fail("connect");
+    Prepare("sel", "select computer,qty,name, amt from " + kTable + " where name=$1 and computer=$2");
+    Prepare("ins", "insert into " + kTable + " (computer,qty,name,amt) values ($1,$2,$3,$4)");
+    Prepare("upd", "update " + kTable + " set qty=$1,amt=$2 where name=$3 and computer=$4");
+  }
+
+  void Run(const std::vector<SourceRow>& source) {
+    for (const SourceRow& row : source) {
+      const char* key[] = {row.key.c_str(), kWorkstation.c_str()};
+      Result found(PQexecPrepared(conn_.get(), "sel", 2, key, nullptr, nullptr, 0));
+      Check(found.get(), PGRES_TUPLES_OK);
+      if (PQntuples(found.get()) == 0) {
+        const std::string q = qev::FormatDouble(row.qty), a = qev::FormatDouble(row.amt);
+        const char* v[] = {kWorkstation.c_str(), q.c_str(), row.key.c_str(), a.c_str()};
+        Check(Result(PQexecPrepared(conn_.get(), "ins", 4, v, nullptr, nullptr, 0)).get(), PGRES_COMMAND_OK);
+      } else {
+        const std::string q = qev::FormatDouble(std::strtod(PQgetvalue(found.get(), 0, 1), nullptr) + row.qty);
+        const std::string a = qev::FormatDouble(std::strtod(PQgetvalue(found.get(), 0, 3), nullptr) + row.amt);
+        const char* v[] = {q.c_str(), a.c_str(), row.key.c_str(), kWorkstation.c_str()};
+        Check(Result(PQexecPrepared(conn_.get(), "upd", 4, v, nullptr, nullptr, 0)).get(), PGRES_COMMAND_OK);
+      }
+    }
+  }
+
+ private:
+  struct Clear {
+    void operator()(PGresult* r) const { PQclear(r); }
+  };
+  using Result = std::unique_ptr<PGresult, Clear>;
+  struct Finish {
+    void operator()(PGconn* c) const { PQfinish(c); }
+  };
+
+  [[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "libpq %s: %s\n", what, PQerrorMessage(conn_.get()));
+    std::abort();
+  }
+  void Check(PGresult* r, ExecStatusType want) {
+    if (PQresultStatus(r) != want) Fail(PQresultErrorMessage(r));
+  }
+  void Prepare(const char* name, const std::string& sql) {
+    Check(Result(PQprepare(conn_.get(), name, sql.c_str(), 0, nullptr)).get(), PGRES_COMMAND_OK);
+  }
+
+  std::unique_ptr<PGconn, Finish> conn_;
+};
+
 // ------------------------------------------------------------ benchmarks
 
 double g_host_rate = 0, g_raw_rate = 0;
+double g_pg_host_rate = 0, g_pg_raw_rate = 0;
+double g_engines_sqlite_rate = 0, g_engines_pg_rate = 0;
 
 // One timed run of `merge` over `source` on an empty table; rows per second.
 template <typename Merge>
@@ -213,8 +304,8 @@ double TimedRun(BenchDb& db, benchmark::State& state, const std::vector<SourceRo
   return static_cast<double>(source.size()) / took.count();
 }
 
-void BM_MergeHost(benchmark::State& state) {
-  BenchDb db;
+void MergeHost(benchmark::State& state, BenchDb::Engine engine) {
+  BenchDb db(engine);
   const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   double rate = 0;
   for (auto _ : state) rate = TimedRun(db, state, source, [&] { MergeThroughHost(db.query(), source); });
@@ -222,9 +313,10 @@ void BM_MergeHost(benchmark::State& state) {
   state.counters["rows_per_s"] = rate;
 }
 
-void BM_MergeRaw(benchmark::State& state) {
-  BenchDb db;
-  RawMerge raw(db.path());
+template <typename Raw>
+void MergeRaw(benchmark::State& state, BenchDb::Engine engine) {
+  BenchDb db(engine);
+  Raw raw(db.connection());
   const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   double rate = 0;
   for (auto _ : state) rate = TimedRun(db, state, source, [&] { raw.Run(source); });
@@ -232,11 +324,12 @@ void BM_MergeRaw(benchmark::State& state) {
   state.counters["rows_per_s"] = rate;
 }
 
-// Both in the same run, alternating, on the same file; checks that they
-// leave the same totals.
-void BM_MergeRatio(benchmark::State& state) {
-  BenchDb db;
-  RawMerge raw(db.path());
+// Host and raw in the same run, alternating, on the same database; checks
+// that they leave the same totals.
+template <typename Raw>
+void MergeRatio(benchmark::State& state, BenchDb::Engine engine, double* host_rate, double* raw_rate) {
+  BenchDb db(engine);
+  Raw raw(db.connection());
   const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   double host_seconds = 0, raw_seconds = 0;
   std::string host_totals, raw_totals;
@@ -258,22 +351,77 @@ void BM_MergeRatio(benchmark::State& state) {
     }
   }
   const double rows = static_cast<double>(source.size()) * static_cast<double>(n);
-  g_host_rate = rows / host_seconds;
-  g_raw_rate = rows / raw_seconds;
-  state.counters["host_rows_per_s"] = g_host_rate;
-  state.counters["raw_rows_per_s"] = g_raw_rate;
-  state.counters["ratio"] = g_host_rate / g_raw_rate;
+  *host_rate = rows / host_seconds;
+  *raw_rate = rows / raw_seconds;
+  state.counters["host_rows_per_s"] = *host_rate;
+  state.counters["raw_rows_per_s"] = *raw_rate;
+  state.counters["ratio"] = *host_rate / *raw_rate;
 }
 
-BENCHMARK(BM_MergeRaw)->Args({10000, 2000})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MergeHost)->Args({10000, 2000})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MergeRatio)->Args({10000, 2000})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+void BM_MergeRaw(benchmark::State& state) { MergeRaw<RawMerge>(state, BenchDb::kSqlite); }
+void BM_MergeHost(benchmark::State& state) { MergeHost(state, BenchDb::kSqlite); }
+void BM_MergeRatio(benchmark::State& state) {
+  MergeRatio<RawMerge>(state, BenchDb::kSqlite, &g_host_rate, &g_raw_rate);
+}
+void BM_MergeRawPg(benchmark::State& state) { MergeRaw<RawPgMerge>(state, BenchDb::kPostgres); }
+void BM_MergeHostPg(benchmark::State& state) { MergeHost(state, BenchDb::kPostgres); }
+void BM_MergeRatioPg(benchmark::State& state) {
+  MergeRatio<RawPgMerge>(state, BenchDb::kPostgres, &g_pg_host_rate, &g_pg_raw_rate);
+}
+
+// The host services on SQLite and on PostgreSQL, the same rows, alternating;
+// checks that both leave the same totals.
+void BM_MergeEngines(benchmark::State& state) {
+  BenchDb sqlite(BenchDb::kSqlite), pg(BenchDb::kPostgres);
+  const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  double seconds[2] = {0, 0};
+  std::string totals[2];
+  int64_t n = 0;
+  for (auto _ : state) {
+    const bool sqlite_first = (n++ % 2) == 0;
+    for (int pass = 0; pass < 2; ++pass) {
+      const int e = (pass == 0) == sqlite_first ? 0 : 1;
+      BenchDb& db = e == 0 ? sqlite : pg;
+      seconds[e] += static_cast<double>(source.size()) /
+                    TimedRun(db, state, source, [&] { MergeThroughHost(db.query(), source); });
+      state.PauseTiming();
+      totals[e] = db.Totals();
+      state.ResumeTiming();
+    }
+    if (totals[0] != totals[1]) {
+      state.SkipWithError(("different totals: SQLite " + totals[0] + "/ PostgreSQL " + totals[1]).c_str());
+      return;
+    }
+  }
+  const double rows = static_cast<double>(source.size()) * static_cast<double>(n);
+  g_engines_sqlite_rate = rows / seconds[0];
+  g_engines_pg_rate = rows / seconds[1];
+  state.counters["sqlite_rows_per_s"] = g_engines_sqlite_rate;
+  state.counters["pg_rows_per_s"] = g_engines_pg_rate;
+  state.counters["ratio_pg_sqlite"] = g_engines_pg_rate / g_engines_sqlite_rate;
+}
+
+BENCHMARK(BM_MergeRaw)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MergeHost)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MergeRatio)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  const bool pg = !qev::bench::PgUrl().empty();
+  if (pg) {
+    const std::vector<int64_t> args = {kPgRows, kPgKeys};
+    benchmark::RegisterBenchmark("BM_MergeRawPg", BM_MergeRawPg)->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("BM_MergeHostPg", BM_MergeHostPg)->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("BM_MergeRatioPg", BM_MergeRatioPg)
+        ->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+    benchmark::RegisterBenchmark("BM_MergeEngines", BM_MergeEngines)
+        ->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+  } else {
+    std::fprintf(stderr, "bench_merge: QEV_PG_URL is not set; the PostgreSQL cases are skipped\n");
+  }
   try {
     benchmark::RunSpecifiedBenchmarks();
   } catch (const qev::RuntimeError& e) {
@@ -284,5 +432,11 @@ int main(int argc, char** argv) {
   if (g_raw_rate > 0)
     std::printf("merge per source row: host %.0f rows/s, raw sqlite %.0f rows/s, ratio host/raw %.2f (target >= 0.50)\n",
                 g_host_rate, g_raw_rate, g_host_rate / g_raw_rate);
+  if (g_pg_raw_rate > 0)
+    std::printf("merge per source row on PostgreSQL: host %.0f rows/s, raw libpq %.0f rows/s, ratio host/raw %.2f\n",
+                g_pg_host_rate, g_pg_raw_rate, g_pg_host_rate / g_pg_raw_rate);
+  if (g_engines_sqlite_rate > 0)
+    std::printf("merge through the host, same %d rows: SQLite %.0f rows/s, PostgreSQL %.0f rows/s, ratio PostgreSQL/SQLite %.2f\n",
+                kPgRows, g_engines_sqlite_rate, g_engines_pg_rate, g_engines_pg_rate / g_engines_sqlite_rate);
   return 0;
 }
