@@ -26,6 +26,8 @@ const Built kBuilt[] = {
     {"Rpt_Kc_Count", &MakeRpt_Kc_Count},
     {"Rpt_RegCz", &MakeRpt_RegCz},
     {"Rpt_Kc_Query", &MakeRpt_Kc_Query},
+    {"Rpt_Tol_Type", &MakeRpt_Tol_Type},
+    {"Rpt_Tol_TypeDx", &MakeRpt_Tol_TypeDx},
     {"Rpt_Kc_Zz", &MakeRpt_Kc_Zz},
 };
 

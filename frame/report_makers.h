@@ -14,6 +14,8 @@ Object MakeRpt_KcRk(const ClassSpec& spec);
 Object MakeRpt_Kc_Count(const ClassSpec& spec);
 Object MakeRpt_RegCz(const ClassSpec& spec);
 Object MakeRpt_Kc_Query(const ClassSpec& spec);
+Object MakeRpt_Tol_Type(const ClassSpec& spec);
+Object MakeRpt_Tol_TypeDx(const ClassSpec& spec);
 Object MakeRpt_Kc_Zz(const ClassSpec& spec);
 
 }  // namespace qev::frame

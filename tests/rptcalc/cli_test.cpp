@@ -385,10 +385,10 @@ TEST_F(GoodsRun, ComponentErrorsExitWithOne) {
   EXPECT_EQ(members, (std::vector<std::string>{"DeleteRecord", "DeleteRecord", "InsertRecord"}));
 
   // A class whose calculation is not built yet.
-  r = Rptcalc({"run", "Rpt_Tol_Type", "--db", "report.db", "--set", "RptTab=rpt_tol_good"});
+  r = Rptcalc({"run", "Rpt_Zy_Type", "--db", "report.db", "--set", "RptTab=rpt_tol_good"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Lines(r.err).size(), 1u);
-  EXPECT_EQ(r.err.rfind("rptcalc: error 32001, qevRptCalLib.Rpt_Tol_Type, ", 0), 0u) << r.err;
+  EXPECT_EQ(r.err.rfind("rptcalc: error 32001, qevRptCalLib.Rpt_Zy_Type, ", 0), 0u) << r.err;
 }
 
 TEST_F(GoodsRun, RefusedCommandLinesWriteNothing) {
