@@ -4,30 +4,19 @@
 #include <system_error>
 
 #include "host/host.h"
-#include "platform/ci_map.h"
 #include "platform/dispatch.h"
 #include "tools/rptcalc/status.h"
 
 namespace rptcalc {
 
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && qev::EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-}  // namespace
-
 DatabaseLocation DatabaseLocation::Parse(std::string_view text) {
-  if (StartsWithNoCase(text, "postgresql://") || StartsWithNoCase(text, "postgres://"))
+  if (qev::host::IsPostgresConnection(text))
     return DatabaseLocation(Engine::kPostgres, std::string(text));
   return DatabaseLocation(Engine::kSqlite, std::string(text));
 }
 
 void DatabaseLocation::Check(std::string_view role, bool must_exist) const {
-  if (engine_ == Engine::kPostgres)
-    throw UsageError(std::string(role) + " " + text_ +
-                     ": PostgreSQL databases are not implemented yet (use a SQLite file)");
+  if (engine_ == Engine::kPostgres) return;
   if (text_.empty()) throw UsageError(std::string(role) + ": empty database path");
   std::error_code ec;
   const auto status = std::filesystem::status(text_, ec);
@@ -63,21 +52,48 @@ std::pair<std::string, std::string> SqliteCatalogueEntry(const qev::Variant& que
   return found;
 }
 
+// The same from PostgreSQL's catalogue, for the schemas of the search path
+// ("table" or "view").
+std::pair<std::string, std::string> PostgresCatalogueEntry(const qev::Variant& query_obj,
+                                                           std::string_view table) {
+  const std::string sql =
+      "select c.relname as name, case when c.relkind in ('v','m') then 'view' else 'table' end "
+      "as type from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
+      "c.relnamespace where c.relkind in ('r','p','v','m','f') and n.nspname = any "
+      "(current_schemas(false)) and lower(c.relname)=lower(" + SqlQuote(table) + ") order by "
+      "array_position(current_schemas(false), n.nspname) limit 1";
+  qev::Variant rs = qev::Call(query_obj, "OpenRs", qev::Variant(sql));
+  std::pair<std::string, std::string> found;
+  if (qev::Get(rs, "RecordCount").ToInt32() > 0) {
+    found.first = qev::Call(rs, "Fields", qev::Variant("name")).ToText();
+    found.second = qev::Call(rs, "Fields", qev::Variant("type")).ToText();
+  }
+  qev::Call(rs, "Close");
+  return found;
+}
+
 }  // namespace
+
+std::pair<std::string, std::string> DatabaseLocation::CatalogueEntry(
+    const qev::Variant& query_obj, std::string_view table) const {
+  return engine_ == Engine::kPostgres ? PostgresCatalogueEntry(query_obj, table)
+                                      : SqliteCatalogueEntry(query_obj, table);
+}
 
 std::string DatabaseLocation::FindTable(const qev::Variant& query_obj,
                                         std::string_view table) const {
-  return SqliteCatalogueEntry(query_obj, table).first;
+  return CatalogueEntry(query_obj, table).first;
 }
 
 std::string DatabaseLocation::SelectRowsSql(const qev::Variant& query_obj,
                                             std::string_view table,
                                             std::string_view cond) const {
-  const auto [name, type] = SqliteCatalogueEntry(query_obj, table);
+  const auto [name, type] = CatalogueEntry(query_obj, table);
   if (name.empty()) return "";
   std::string sql = "select * from " + name + " where " + std::string(cond);
-  // A table's rowid follows the order of the inserts; a view has none.
-  if (type == "table") sql += " order by rowid";
+  // A SQLite table's rowid follows the order of the inserts; a PostgreSQL
+  // table has only its storage order (ctid); a view has neither.
+  if (type == "table") sql += engine_ == Engine::kPostgres ? " order by ctid" : " order by rowid";
   return sql;
 }
 

@@ -1,11 +1,13 @@
 // Where a database lives, as written on the command line, and how rptcalc
-// opens the host objects on it. A SQLite file path today; the text
-// "postgresql://..." names a PostgreSQL database once the host services
-// have that engine, and only this unit has to learn it.
+// opens the host objects on it: a SQLite file path, or a PostgreSQL
+// database named as libpq takes it ("postgresql://user@host/dbname",
+// "postgres://...", or keywords such as "host=db1 dbname=hospital"; see
+// host/host.h).
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/variant.h"
 
@@ -23,8 +25,10 @@ class DatabaseLocation {
 
   // Raises UsageError unless the database can be opened by this build and,
   // when `must_exist`, already exists (a missing file is never created
-  // behind the user's back). `role` names the option in the message
-  // ("report database", "source database 2").
+  // behind the user's back; a PostgreSQL database always exists on its
+  // server, and a failing connection is reported when it is opened).
+  // `role` names the option in the message ("report database", "source
+  // database 2").
   void Check(std::string_view role, bool must_exist) const;
 
   // The host library object on this database (Global_Lib_Obj), workstation
@@ -39,12 +43,17 @@ class DatabaseLocation {
   std::string FindTable(const qev::Variant& query_obj, std::string_view table) const;
 
   // A statement selecting the rows of `table` that match `cond`, in the
-  // order they were written; "" when the database has no such table.
+  // order they were written (on PostgreSQL, which keeps no such order, in
+  // the order the rows are stored); "" when the database has no such table.
   std::string SelectRowsSql(const qev::Variant& query_obj, std::string_view table,
                             std::string_view cond) const;
 
  private:
   DatabaseLocation(Engine engine, std::string text) : engine_(engine), text_(std::move(text)) {}
+  // The name and kind ("table" or "view") of the table the engine's
+  // catalogue holds under `table` (letter case ignored); "" when none.
+  std::pair<std::string, std::string> CatalogueEntry(const qev::Variant& query_obj,
+                                                     std::string_view table) const;
   Engine engine_;
   std::string text_;
 };
