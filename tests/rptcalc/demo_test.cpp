@@ -25,7 +25,7 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // no progress lines when standard error is no terminal
   for (const char* cls : {"Rpt_Tol_Good", "Rpt_Fy_Good", "Rpt_Zy_Good", "Rpt_KcCk", "Rpt_KcRk",
-                          "Rpt_Kc_Count", "Rpt_Kc_Zz"})
+                          "Rpt_Kc_Count", "Rpt_Kc_Zz", "Rpt_Tol_Type", "Rpt_Tol_TypeDx"})
     EXPECT_NE(r.out.find(std::string("$ rptcalc run ") + cls + " "), std::string::npos) << cls;
   EXPECT_NE(r.out.find(dir_.File("a/hospital_source1.db")), std::string::npos);
   EXPECT_NE(r.out.find("阿莫西林胶囊"), std::string::npos);
@@ -46,6 +46,29 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
   EXPECT_EQ(detail.front()[0], Variant("0"));
   EXPECT_EQ(detail.back()[0], Variant("100"));
   EXPECT_DOUBLE_EQ(detail.back()[1].ToDouble(), closing);
+
+  // The charges per department over both campuses equal the sums of their
+  // views, and the registrations of the whole month count each patient
+  // once, by the sign of the patient's total over both campuses.
+  std::map<std::string, double> by_department;
+  std::map<std::string, double> by_registration;
+  for (const char* src : {"a/hospital_source1.db", "a/hospital_source2.db"}) {
+    for (const auto& row : Rows(src, "select DepaID,sum(Amt) from rpt_mz_fee_v group by DepaID"))
+      by_department[row[0].ToText()] += row[1].ToDouble();
+    for (const auto& row :
+         Rows(src, "select RegID||'/'||Name,sum(Amt) from rpt_mz_fee_v group by RegID,Name"))
+      by_registration[row[0].ToText()] += row[1].ToDouble();
+  }
+  const auto departments =
+      Rows("a/hospital.db", "select nameid,amt from rpt_tol_type where computer='DEMO'");
+  ASSERT_EQ(departments.size(), by_department.size());
+  for (const auto& row : departments)
+    EXPECT_NEAR(row[1].ToDouble(), by_department.at(row[0].ToText()), 1e-6);
+  int registrations = 0;
+  for (const auto& [key, amt] : by_registration)
+    registrations += amt > 0 ? 1 : amt < 0 ? -1 : 0;
+  EXPECT_LT(registrations, static_cast<int>(by_registration.size()));  // refunds cancel
+  EXPECT_NE(r.out.find("GetAllQty  " + std::to_string(registrations) + "\n"), std::string::npos);
 
   // Lookups for the later report families are there too.
   EXPECT_EQ(Rows("a/hospital.db", "select * from qev_pub_depa").size(), 13u);

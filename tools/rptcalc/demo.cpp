@@ -189,6 +189,24 @@ void FillLookups(const qev::Variant& query, const std::vector<Good>& goods) {
     ins.Flush();
   }
   {
+    // The category tables of the charge reports; the second-level report
+    // items are the invoice items.
+    BulkInsert fpxm(query, "qev_pub_type_fpxm", "id,name");
+    BulkInsert bbxm2(query, "qev_pub_type_bbxm2", "id,name");
+    for (const auto& item : demo::ChargeItems()) {
+      fpxm.Row({Q(item.id), Q(item.name)});
+      bbxm2.Row({Q(item.id), Q(item.name)});
+    }
+    fpxm.Flush();
+    bbxm2.Flush();
+    BulkInsert bbxm1(query, "qev_pub_type_bbxm1", "id,name");
+    for (const auto& c : demo::ReportItems()) bbxm1.Row({Q(c.id), Q(c.name)});
+    bbxm1.Flush();
+    BulkInsert tjxm1(query, "qev_pub_type_tjxm1", "id,name");
+    for (const auto& c : demo::AccountingItems()) tjxm1.Row({Q(c.id), Q(c.name)});
+    tjxm1.Flush();
+  }
+  {
     BulkInsert ins(query, "qev_pub_xydw", "id,name");
     int n = 0;
     for (const auto s : demo::Suppliers()) ins.Row({Q(fmt::format("S{:02}", ++n)), Q(s)});
@@ -297,6 +315,53 @@ void FillCampus(const qev::Variant& query, const std::vector<Good>& goods, int s
   progress.Show(label, total, total);
 }
 
+// The outpatient charges of one campus: charge records of one to four
+// lines, each record charged to a registration of the month. Registrations
+// come from one pool for both campuses, so that a patient may pay at either;
+// a few records are refunded in full by a negative record of their own.
+// `prefix` keeps the record ids of the campuses apart.
+void FillCharges(const qev::Variant& query, int scale, int share, Dice& dice,
+                 const std::string& prefix) {
+  const auto items = demo::ChargeItems();
+  const auto surnames = demo::Surnames();
+  const auto given = demo::GivenNames();
+  // Doctors are numbered four per clinical department, in department order.
+  std::vector<std::string> depts;
+  for (const auto& d : demo::Departments())
+    if (d.clinical) depts.emplace_back(d.id);
+  const size_t visits = static_cast<size_t>(500) * scale * share / 100;
+  BulkInsert ins(query, "mz_fee",
+                 "ID,RegID,Name,iDate,DepaID,DoctorID,bbxm1id,bbxm2id,tjxm1id,fpxmid,Amt");
+  int record = 0;
+  for (size_t v = 0; v < visits; ++v) {
+    const int day = dice.Between(1, 31);
+    const int reg = dice.Between(1, 40 * scale);
+    const std::string regid = fmt::format("MZ2403{:02}{:04}", day, reg);
+    const std::string name = std::string(surnames[(reg * 7 + day) % surnames.size()]) +
+                             std::string(given[(reg * 3 + day) % given.size()]);
+    const int dept = dice.Between(0, static_cast<int>(depts.size()) - 1);
+    const std::string doctor = fmt::format("D{:03}", dept * 4 + dice.Between(0, 3) + 1);
+    const std::string time = dice.DateTime(day, day, 8, 17);
+    const int lines = dice.Between(1, 4);
+    std::vector<std::pair<const demo::ChargeItemEntry*, int64_t>> charged;
+    for (int l = 0; l < lines; ++l) {
+      const auto& item = items[dice.Skewed(static_cast<int>(items.size()))];
+      // Whole multiples of 0.5: a refund then cancels its record to exactly
+      // 0 in any order of summation, so a refunded patient counts 0.
+      charged.emplace_back(&item, 50 * dice.Between(item.min_cents / 50, item.max_cents / 50));
+    }
+    const bool refunded = dice.Chance(4);
+    for (int sign : {1, -1}) {
+      if (sign < 0 && !refunded) break;
+      const std::string id = fmt::format("{}{:06}", prefix, ++record);
+      for (const auto& [item, cents] : charged)
+        ins.Row({Q(id), Q(regid), Q(name), Q(time), Q(depts[dept]), Q(doctor), Q(item->bbxm1),
+                 Q(item->id), Q(item->tjxm1), Q(item->id), Money(sign * cents)});
+    }
+  }
+  ins.Flush();
+}
+
 bool IsDemoDatabase(const std::string& path) {
   try {
     const DatabaseLocation location = DatabaseLocation::Parse(path);
@@ -363,7 +428,20 @@ struct Showcase {
   const char* rpttab;
   const char* detail = nullptr;  // RptDetailTab, for the reports that have one
   const char* cond = "";         // added to the month condition
+  const char* sets = "";         // further NAME=VALUE properties, joined by ';'
+  const char* calls = "";        // --call arguments, joined by ';'
 };
+
+std::vector<std::string> SplitAtSemicolons(std::string_view text) {
+  std::vector<std::string> out;
+  while (!text.empty()) {
+    const size_t semi = text.find(';');
+    out.emplace_back(text.substr(0, semi));
+    if (semi == std::string_view::npos) break;
+    text = text.substr(semi + 1);
+  }
+  return out;
+}
 
 constexpr Showcase kShowcase[] = {
     {"Rpt_Tol_Good", "药品发药汇总 — dispensing totals per good", "rpt_fy_v", "rpt_tol_good"},
@@ -378,6 +456,14 @@ constexpr Showcase kShowcase[] = {
     // the showcase.
     {"Rpt_Kc_Zz", "库存月结账 — month stock ledger of one good, opening to closing",
      "rpt_kc_zz_v", "rpt_kc_zz", "rpt_kc_zz_detail", " and GoodID='1008'"},
+    // Charges: departments spread over the invoice items with the number of
+    // registrations they served; the invoice items with the registrations
+    // of the whole selection.
+    {"Rpt_Tol_Type", "科室收费分类统计 — outpatient charges per department and invoice item",
+     "rpt_mz_fee_v", "rpt_tol_type", nullptr, "", "ObjField=DepaID;TypeField=fpxmid;QtyIndex=1",
+     "GetDetailCondStr=01"},
+    {"Rpt_Tol_TypeDx", "收费项目统计 — outpatient charges per invoice item", "rpt_mz_fee_v",
+     "rpt_tol_typedx", nullptr, "", "TypeField=fpxmid;QtyIndex=1", "GetAllQty=2,@source1"},
 };
 
 }  // namespace
@@ -429,14 +515,21 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
     const std::string* path;
     int share;
     const char* label;
-  } campuses[] = {{&files.source1, 100, "总院 source 1"}, {&files.source2, 60, "东院 source 2"}};
+    const char* prefix;  // of the charge record ids
+  } campuses[] = {{&files.source1, 100, "总院 source 1", "A"},
+                  {&files.source2, 60, "东院 source 2", "B"}};
+  // The charges draw from dice of their own, so that the pharmacy data stay
+  // as they were before the charges joined the demo.
+  Dice charge_dice(kSeed + 1);
   for (const auto& c : campuses) {
     const qev::Variant query(DatabaseLocation::Parse(*c.path).OpenQueryObj());
     qev::schema::Apply(query, "goods_sources");
     qev::schema::Apply(query, "stock_sources");
     qev::schema::Apply(query, "hospital_lookups");
+    qev::schema::Apply(query, "category_sources");
     FillLookups(query, goods);
     FillCampus(query, goods, std::max(scale, 1), c.share, dice, progress, c.label);
+    FillCharges(query, std::max(scale, 1), c.share, charge_dice, c.prefix);
     MarkAsDemo(query, scale, c.label);
   }
   progress.Clear();
@@ -482,8 +575,10 @@ int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
     run.sets = {std::string("SourceViewName=") + s.view, std::string("RptTab=") + s.rpttab};
     if (s.detail) run.sets.push_back(std::string("RptDetailTab=") + s.detail);
     run.sets.push_back(std::string("CondStr=") + kDemoMonthCond + s.cond);
+    for (const std::string& set : SplitAtSemicolons(s.sets)) run.sets.push_back(set);
     run.descs = {"统计期间=2024-03-01 至 2024-03-31", "院区=总院、东院"};
     if (i == 0) run.calls = {"GetDetailCondStr=1001"};
+    for (const std::string& call : SplitAtSemicolons(s.calls)) run.calls.push_back(call);
     run.format = OutputFormat::kTable;
 
     out << "\n== " << (i + 1) << "/" << count << " " << s.class_name << ": " << s.title << "\n"

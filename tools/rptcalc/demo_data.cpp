@@ -96,6 +96,23 @@ constexpr std::string_view kGivenNames[] = {
     "建国", "秀英", "志强", "丽华", "海燕", "明", "静", "伟", "芳", "敏",
     "晓东", "玉兰", "国华", "春梅", "文博", "思远", "雪梅", "立新", "慧", "磊"};
 
+constexpr ChargeItemEntry kChargeItems[] = {
+    {"01", "西药费", "01", "01", 800, 26000},    {"02", "中成药费", "01", "01", 1200, 18000},
+    {"03", "中草药费", "01", "01", 3000, 40000}, {"04", "检查费", "02", "02", 2000, 48000},
+    {"05", "化验费", "02", "02", 1000, 22000},   {"06", "治疗费", "03", "03", 1500, 30000},
+    {"07", "放射费", "02", "02", 6000, 56000},   {"08", "卫生材料费", "04", "03", 200, 9000},
+    {"09", "诊察费", "05", "03", 500, 5000},
+};
+
+constexpr CategoryEntry kReportItems[] = {
+    {"01", "药品收入"}, {"02", "检查化验收入"}, {"03", "治疗收入"},
+    {"04", "卫生材料收入"}, {"05", "其他收入"},
+};
+
+constexpr CategoryEntry kAccountingItems[] = {
+    {"01", "药品"}, {"02", "医技"}, {"03", "临床"},
+};
+
 }  // namespace
 
 std::span<const GoodEntry> Goods() { return kGoods; }
@@ -104,5 +121,8 @@ std::span<const std::string_view> Manufacturers() { return kManufacturers; }
 std::span<const std::string_view> Suppliers() { return kSuppliers; }
 std::span<const std::string_view> Surnames() { return kSurnames; }
 std::span<const std::string_view> GivenNames() { return kGivenNames; }
+std::span<const ChargeItemEntry> ChargeItems() { return kChargeItems; }
+std::span<const CategoryEntry> ReportItems() { return kReportItems; }
+std::span<const CategoryEntry> AccountingItems() { return kAccountingItems; }
 
 }  // namespace rptcalc::demo
