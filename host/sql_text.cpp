@@ -349,6 +349,12 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
         pos = EscapeStringEnd(text, pos);
         continue;
       }
+      if (len == 1 && (c == 'u' || c == 'U') && pos + 1 < text.size() && text[pos] == '&' &&
+          text[pos + 1] == '\'') {
+        // So does a Unicode string U&'...'.
+        pos = SkipQuoted(text, pos + 1, '\'');
+        continue;
+      }
       if (len < sizeof word && !(c >= '0' && c <= '9')) {
         for (size_t i = 0; i < len; ++i) word[i] = LowerAscii(text[start + i]);
         const uint8_t cls = ClassifyWord(std::string_view(word, len));

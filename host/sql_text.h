@@ -93,7 +93,8 @@ enum class LiteralScope {
 // glob, regexp, match, between, is, in, case, when, then, else, escape,
 // where, on, having (or when it opens a condition): never after "as", a
 // name or a closing parenthesis, so aliases, names given as strings and
-// typed literals stay as written. A literal with doubled quotes is
+// typed literals stay as written, and never for PostgreSQL's escape,
+// Unicode and dollar-quoted strings (E'...', U&'...', $$...$$). A literal with doubled quotes is
 // unescaped into `*unescaped`; other values are views into `text`.
 // Comparisons keep their meaning: a string literal and a bound text both
 // carry no type affinity.

@@ -208,6 +208,8 @@ TEST_P(LiteralParamsTest, EscapeStringsAndDollarQuotesStayAsWritten) {
   EXPECT_EQ(Run("a=$$ b='no' $$ and c=$t$ 'x' $t$ and d='yes'", LiteralScope::kCondition),
             Markers("a=$$ b='no' $$ and c=$t$ 'x' $t$ and d=?"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"yes"}));
+  EXPECT_EQ(Run("a=U&'d\\0061t' and c='z'", LiteralScope::kCondition),
+            Markers("a=U&'d\\0061t' and c=?"));
   // A name holding '$' is no dollar quote.
   EXPECT_EQ(Run("a$b$='k'", LiteralScope::kCondition), Markers("a$b$=?"));
 }
