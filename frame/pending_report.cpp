@@ -9,17 +9,11 @@ namespace qev::frame {
 
 namespace {
 
-// Which part of the common preamble a class's CalcuRpt starts with.
-enum class Preamble { kFull, kHeaderOnly, kOwn };
-
-Preamble PreambleOf(std::string_view cls) {
-  if (cls == "Rpt_RegCz" || cls == "Rpt_Kc_Query") return Preamble::kHeaderOnly;
-  // The stock ledger orders its own clearing; the daily sheets keep no
-  // rpt_header row.
-  if (cls == "Rpt_Kc_Zz" || cls == "Rpt_Tol_Rbb" || cls == "Rpt_Yjk_Rbb" ||
-      cls == "Rpt_Yb_Rbb" || cls == "Rpt_Yb_Rbb_Zyjz" || cls == "Rpt_Yb_Rbb_Zyjs")
-    return Preamble::kOwn;
-  return Preamble::kFull;
+// Whether a class's CalcuRpt starts with the common preamble: the daily
+// sheets keep no rpt_header row and clear tables of their own.
+bool HasCommonPreamble(std::string_view cls) {
+  return !(cls == "Rpt_Tol_Rbb" || cls == "Rpt_Yjk_Rbb" || cls == "Rpt_Yb_Rbb" ||
+           cls == "Rpt_Yb_Rbb_Zyjz" || cls == "Rpt_Yb_Rbb_Zyjs");
 }
 
 class PendingReport : public ReportComponent {
@@ -30,11 +24,7 @@ class PendingReport : public ReportComponent {
   bool InvokeOwn(const MemberInfo& member, InvokeKind kind, ArgList& args,
                  Variant* result) override {
     if (EqualsNoCase(member.name, "CalcuRpt")) {
-      switch (PreambleOf(spec().name)) {
-        case Preamble::kFull: CommonPreamble(); break;
-        case Preamble::kHeaderOnly: RenewHeader(); break;
-        case Preamble::kOwn: break;
-      }
+      if (HasCommonPreamble(spec().name)) CommonPreamble();
       NotImplemented(member.name);
     }
     // Methods and computed (read-only) properties belong to the class.
