@@ -1,7 +1,9 @@
 // The calls the category reports make on the report and source query
 // objects, as a tracing proxy records them: every statement text to the
 // blank, the order of the passes, and which databases are touched.
-#include "host/trace.h"
+#include <optional>
+
+#include "tests/support/traced_calls.h"
 #include "platform/dispatch.h"
 #include "tests/category/category_fixture.h"
 
@@ -14,39 +16,19 @@ class CategoryStatementsTest : public CategoryFixture {
  protected:
   void SetUp() override {
     CategoryFixture::SetUp();
-    log_ = std::make_shared<host::TraceLog>();
-    traced_host_ = host::TraceObject(host_, "host", log_, {{"DbA_Query0_Obj", "report"}});
-    for (int k = 1; k <= 3; ++k)
-      traced_sources_.push_back(
-          host::TraceObject(sources_[k - 1], "source" + std::to_string(k), log_));
+    traced_.emplace(host_, sources_);
   }
 
   Variant Traced(const Variant& r) const {
-    Set(r, "Global_Lib_Obj", traced_host_);
-    log_->clear();
+    traced_->Attach(r);
     return r;
   }
-  Variant TracedSource(int k) const { return Variant(traced_sources_[k - 1]); }
-
+  Variant TracedSource(int k) const { return traced_->Source(k); }
   void TracedCalcu(const Variant& r, int16_t source_num, int passed) {
-    Traced(r);
-    ArgList args;
-    args.Value(Variant(source_num));
-    for (int k = 1; k <= passed; ++k) args.Value(TracedSource(k));
-    Invoke(r, "CalcuRpt", kInvokeMethod, args);
+    traced_->CalcuRpt(r, source_num, passed);
   }
-
-  // "member(arg|arg)" of every call recorded on `object`.
   std::vector<std::string> CallsOn(const std::string& object) const {
-    std::vector<std::string> out;
-    for (const auto& rec : log_->records()) {
-      if (rec.object != object) continue;
-      std::string line = rec.member + "(";
-      for (size_t i = 0; i < rec.args.size(); ++i)
-        line += (i ? "|" : "") + ConcatText(rec.args[i]);
-      out.push_back(line + ")");
-    }
-    return out;
+    return traced_->CallsOn(object);
   }
 
   // Source 1: department 01, invoice item 01, G1/P1, 5.
@@ -57,9 +39,7 @@ class CategoryStatementsTest : public CategoryFixture {
                    Charge{"R3", "G1", "P1", "2024-03-06", "01", "D01", "02", "01", 4}});
   }
 
-  std::shared_ptr<host::TraceLog> log_;
-  Object traced_host_;
-  std::vector<Object> traced_sources_;
+  std::optional<TracedCalls> traced_;
 };
 
 TEST_F(CategoryStatementsTest, TypeReportOverTwoSources) {

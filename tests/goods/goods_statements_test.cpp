@@ -1,9 +1,11 @@
 // The statements the goods reports send, as a tracing proxy records them,
 // and how their failures reach the caller.
-#include "host/trace.h"
+#include <optional>
+
 #include "platform/dispatch.h"
 #include "platform/error.h"
 #include "tests/goods/goods_fixture.h"
+#include "tests/support/traced_calls.h"
 
 namespace qev::testing {
 namespace {
@@ -13,45 +15,22 @@ class GoodsStatementsTest : public GoodsFixture {
   void SetUp() override {
     GoodsFixture::SetUp();
     if (IsSkipped()) return;
-    log_ = std::make_shared<host::TraceLog>();
-    traced_host_ = host::TraceObject(host_, "host", log_, {{"DbA_Query0_Obj", "report"}});
-    for (int k = 1; k <= 3; ++k)
-      traced_sources_.push_back(
-          host::TraceObject(sources_[k - 1], "source" + std::to_string(k), log_));
+    traced_.emplace(host_, sources_);
   }
 
-  // Runs CalcuRpt on the traced objects.
   void TracedCalcu(const Variant& r, int16_t source_num, int passed) {
-    Set(r, "Global_Lib_Obj", traced_host_);
-    log_->clear();
-    ArgList args;
-    args.Value(Variant(source_num));
-    for (int k = 1; k <= passed; ++k) args.Value(Variant(traced_sources_[k - 1]));
-    Invoke(r, "CalcuRpt", kInvokeMethod, args);
+    traced_->CalcuRpt(r, source_num, passed);
   }
-
-  // "member(arg|arg)" of every call recorded on `object`.
   std::vector<std::string> CallsOn(const std::string& object) const {
-    std::vector<std::string> out;
-    for (const auto& rec : log_->records()) {
-      if (rec.object != object) continue;
-      std::string line = rec.member + "(";
-      for (size_t i = 0; i < rec.args.size(); ++i)
-        line += (i ? "|" : "") + ConcatText(rec.args[i]);
-      out.push_back(line + ")");
-    }
-    return out;
+    return traced_->CallsOn(object);
   }
 
   void TearDown() override {
-    traced_host_.reset();
-    traced_sources_.clear();
+    traced_.reset();
     GoodsFixture::TearDown();
   }
 
-  std::shared_ptr<host::TraceLog> log_;
-  Object traced_host_;
-  std::vector<Object> traced_sources_;
+  std::optional<TracedCalls> traced_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, GoodsStatementsTest, AllBackends(), BackendTestName);

@@ -4,7 +4,9 @@
 // workstations calculating side by side.
 #include <algorithm>
 
-#include "host/trace.h"
+#include <optional>
+
+#include "tests/support/traced_calls.h"
 #include "platform/class_factory.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
@@ -19,33 +21,14 @@ class LedgerStatementsTest : public LedgerFixture {
  protected:
   void SetUp() override {
     LedgerFixture::SetUp();
-    log_ = std::make_shared<host::TraceLog>();
-    traced_host_ = host::TraceObject(host_, "host", log_,
-                                     {{"DbA_Query0_Obj", "report"}, {"DbA_Query_Obj", "detail"}});
-    for (int k = 1; k <= 3; ++k)
-      traced_sources_.push_back(
-          host::TraceObject(sources_[k - 1], "source" + std::to_string(k), log_));
+    traced_.emplace(host_, sources_);
   }
 
   void TracedCalcu(const Variant& r, int16_t source_num, int passed) {
-    Set(r, "Global_Lib_Obj", traced_host_);
-    log_->clear();
-    ArgList args;
-    args.Value(Variant(source_num));
-    for (int k = 1; k <= passed; ++k) args.Value(Variant(traced_sources_[k - 1]));
-    Invoke(r, "CalcuRpt", kInvokeMethod, args);
+    traced_->CalcuRpt(r, source_num, passed);
   }
-
-  // "member(arg|arg)" of every call recorded on `object`.
   std::vector<std::string> CallsOn(const std::string& object) const {
-    std::vector<std::string> out;
-    for (const auto& rec : log_->records()) {
-      if (rec.object != object) continue;
-      std::string line = rec.member + "(";
-      for (size_t i = 0; i < rec.args.size(); ++i) line += (i ? "|" : "") + ConcatText(rec.args[i]);
-      out.push_back(line + ")");
-    }
-    return out;
+    return traced_->CallsOn(object);
   }
 
   // Everything the workstation has in the ledger's tables, as text.
@@ -59,9 +42,7 @@ class LedgerStatementsTest : public LedgerFixture {
     return out;
   }
 
-  std::shared_ptr<host::TraceLog> log_;
-  Object traced_host_;
-  std::vector<Object> traced_sources_;
+  std::optional<TracedCalls> traced_;
 };
 
 TEST_F(LedgerStatementsTest, OneSourceStatementsInOrder) {
