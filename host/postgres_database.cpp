@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/column_types.h"
 #include "host/sql_text.h"
 #include "platform/ci_map.h"
 #include "platform/error.h"
@@ -245,10 +246,8 @@ class PostgresDatabase final : public Database {
 
   bool IsTextColumn(std::string_view table, std::string_view column) override {
     std::lock_guard<std::mutex> lock(mu_);
-    const TableColumns* columns = ColumnsLocked(table);
-    if (columns == nullptr) return false;
-    auto it = columns->find(column);
-    return it != columns->end() && it->second;
+    return column_types_.IsTextColumn(table, column,
+                                      [this](std::string_view t) { return LoadColumnsLocked(t); });
   }
 
   int64_t NextSequenceValue(std::string_view name) override {
@@ -312,7 +311,6 @@ class PostgresDatabase final : public Database {
   std::string_view FixedTablesDdl() const override { return PostgresFixedTablesDdl(); }
 
  private:
-  using TableColumns = CiMap<bool>;  // column name -> text column
 
   struct Statement {
     std::string_view sql;
@@ -373,7 +371,7 @@ class PostgresDatabase final : public Database {
   void EnsureConnectedLocked() {
     if (PQstatus(conn_.get()) == CONNECTION_OK) return;
     prepared_.Clear();
-    tables_.clear();
+    column_types_.Clear();
     PQreset(conn_.get());
     if (PQstatus(conn_.get()) != CONNECTION_OK)
       Raise(kErrDatabase,
@@ -424,7 +422,7 @@ class PostgresDatabase final : public Database {
       if (IsSchemaStatement(keyword) && Succeeded(r.get())) {
         // Column types are read again, and statements are prepared again:
         // a prepared statement keeps the parameter types of its time.
-        tables_.clear();
+        column_types_.Clear();
         prepared_.Clear();
         ResultPtr ignored(PQexec(conn_.get(), "deallocate all"));
       }
@@ -494,12 +492,9 @@ class PostgresDatabase final : public Database {
     result->row_count = rows;
   }
 
-  // The columns of `table` as the search path finds it, loaded once;
-  // nullptr when there is no such table or view (not remembered, so that
-  // a table created later is found).
-  const TableColumns* ColumnsLocked(std::string_view table) {
-    auto it = tables_.find(table);
-    if (it != tables_.end()) return &it->second;
+  // The columns of `table` as the search path finds it; nullopt when
+  // there is no such table or view.
+  std::optional<ColumnTypeCache::TableColumns> LoadColumnsLocked(std::string_view table) {
     static constexpr std::string_view kColumns =
         "select a.attname, t.typcategory = 'S' from pg_catalog.pg_attribute a "
         "join pg_catalog.pg_type t on t.oid = a.atttypid "
@@ -507,11 +502,11 @@ class PostgresDatabase final : public Database {
     const SqlParam p[] = {SqlParam::Text(table)};
     ResultTable info;
     ExecuteLocked(Statement{kColumns, p}, &info, SIZE_MAX);
-    if (info.row_count == 0) return nullptr;
-    TableColumns columns;
+    if (info.row_count == 0) return std::nullopt;
+    ColumnTypeCache::TableColumns columns;
     for (size_t r = 0; r < info.row_count; ++r)
       columns.emplace(info.at(r, 0).ToText(), info.at(r, 1).ToBool());
-    return &tables_.emplace(std::string(table), std::move(columns)).first->second;
+    return columns;
   }
 
   std::string source_;
@@ -520,7 +515,7 @@ class PostgresDatabase final : public Database {
   ConnectionPtr conn_;
   PreparedNames prepared_{kStatementCacheSize};
   uint64_t statement_serial_ = 0;
-  CiMap<TableColumns> tables_;
+  ColumnTypeCache column_types_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "host/column_types.h"
 #include "host/sql_text.h"
 #include "host/statement_cache.h"
 #include "platform/ci_map.h"
@@ -108,10 +109,8 @@ class SqliteDatabase final : public Database {
 
   bool IsTextColumn(std::string_view table, std::string_view column) override {
     std::lock_guard<std::mutex> lock(mu_);
-    const TableColumns* columns = ColumnsLocked(table);
-    if (columns == nullptr) return false;
-    auto it = columns->find(column);
-    return it != columns->end() && it->second;
+    return column_types_.IsTextColumn(table, column,
+                                      [this](std::string_view t) { return LoadColumnsLocked(t); });
   }
 
   int64_t NextSequenceValue(std::string_view name) override {
@@ -153,7 +152,6 @@ class SqliteDatabase final : public Database {
 
  private:
   // Column name -> text column.
-  using TableColumns = CiMap<bool>;
 
   // One statement to run: its text, the parameters and the text to show in
   // messages.
@@ -240,15 +238,12 @@ class SqliteDatabase final : public Database {
       if (rc == SQLITE_DONE) break;
       RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
-    if (schema_change) tables_.clear();
+    if (schema_change) column_types_.Clear();
   }
 
-  // The columns of `table` ("name" or "schema.name"), loaded once; nullptr
-  // when the database has no such table (not remembered, so that a table
-  // created later is found).
-  const TableColumns* ColumnsLocked(std::string_view table) {
-    auto it = tables_.find(table);
-    if (it != tables_.end()) return &it->second;
+  // The columns of `table` ("name" or "schema.name"); nullopt when the
+  // database has no such table.
+  std::optional<ColumnTypeCache::TableColumns> LoadColumnsLocked(std::string_view table) {
     ResultTable info;
     const size_t dot = table.find('.');
     if (dot == std::string_view::npos) {
@@ -259,18 +254,18 @@ class SqliteDatabase final : public Database {
                             SqlParam::Text(table.substr(0, dot))};
       ExecuteLocked(Statement{"select name, type from pragma_table_info(?1, ?2)", p}, &info, SIZE_MAX);
     }
-    if (info.row_count == 0) return nullptr;
-    TableColumns columns;
+    if (info.row_count == 0) return std::nullopt;
+    ColumnTypeCache::TableColumns columns;
     for (size_t r = 0; r < info.row_count; ++r)
       columns.emplace(info.at(r, 0).ToText(), DeclaredTypeIsText(ConcatText(info.at(r, 1))));
-    return &tables_.emplace(std::string(table), std::move(columns)).first->second;
+    return columns;
   }
 
   std::string source_;
   std::mutex mu_;
   ConnectionPtr db_;  // declared before the cache: destroyed after it
   StatementCache cache_{kStatementCacheSize};
-  CiMap<TableColumns> tables_;
+  ColumnTypeCache column_types_;
 };
 
 }  // namespace
