@@ -2,6 +2,7 @@
 
 #include "frame/Func_Mode.h"
 #include "frame/Rpt_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/value_list.h"
 #include "platform/ci_map.h"
 #include "platform/error.h"
@@ -60,12 +61,12 @@ HostLib ReportComponent::GlobalLib() const {
 }
 
 void ReportComponent::DeleteOwnRows() const {
-  RptQueryObj().DeleteRecord(RptTab_, "computer='" + ComputerName() + "'");
+  RptQueryObj().DeleteRecord(RptTab_, "computer='" + Quote(ComputerName()) + "'");
 }
 
 void ReportComponent::RenewHeader() const {
   RptQueryObj().DeleteRecord("rpt_header",
-                             "computer='" + ComputerName() + "' and rpttab='" + RptTab_ + "'");
+                             "computer='" + Quote(ComputerName()) + "' and rpttab='" + Quote(RptTab_) + "'");
   const std::string S = ValueSplitStr();
   const std::string N = ComputerName();
   RptQueryObj().InsertRecord("rpt_header", "computer,rpttab,headstr",

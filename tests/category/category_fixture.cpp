@@ -205,19 +205,4 @@ double ExpectedAverage(int64_t halves, int qty) {
   return static_cast<double>(RoundHalfAway(halves * 50, qty)) / 100.0;
 }
 
-double Num(const std::map<std::string, Variant>& row, const std::string& column) {
-  auto it = row.find(column);
-  if (it == row.end()) {
-    ADD_FAILURE() << "no column " << column;
-    return std::numeric_limits<double>::quiet_NaN();
-  }
-  if (it->second.IsNull()) return std::numeric_limits<double>::quiet_NaN();
-  return it->second.ToDouble();
-}
-
-bool IsNull(const std::map<std::string, Variant>& row, const std::string& column) {
-  auto it = row.find(column);
-  return it != row.end() && it->second.IsNull();
-}
-
 }  // namespace qev::testing

@@ -13,6 +13,7 @@
 #include "host/host.h"
 #include "platform/variant.h"
 #include "tests/support/late_bound.h"
+#include "tests/support/report_fixture.h"  // Num, IsNull
 #include "tests/support/temp_dir.h"
 
 namespace qev::testing {
@@ -92,7 +93,5 @@ class CategoryFixture : public ::testing::Test {
 std::string ExpectedPercent(int64_t halves, int64_t total_halves);
 // halves / 2 / qty rounded to cents, half away from zero.
 double ExpectedAverage(int64_t halves, int qty);
-double Num(const std::map<std::string, Variant>& row, const std::string& column);
-bool IsNull(const std::map<std::string, Variant>& row, const std::string& column);
 
 }  // namespace qev::testing

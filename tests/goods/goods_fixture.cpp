@@ -90,19 +90,4 @@ std::map<std::string, std::map<std::string, Variant>> GoodsFixture::RowsOf(
   return QueryByKey(Query0(), "select coalesce(nameid, name) as rowkey, * from " + rpttab + " where computer='" + ws + "'");
 }
 
-double Num(const std::map<std::string, Variant>& row, const std::string& column) {
-  auto it = row.find(column);
-  if (it == row.end()) {
-    ADD_FAILURE() << "no column " << column;
-    return std::numeric_limits<double>::quiet_NaN();
-  }
-  if (it->second.IsNull()) return std::numeric_limits<double>::quiet_NaN();
-  return it->second.ToDouble();
-}
-
-bool IsNull(const std::map<std::string, Variant>& row, const std::string& column) {
-  auto it = row.find(column);
-  return it != row.end() && it->second.IsNull();
-}
-
 }  // namespace qev::testing

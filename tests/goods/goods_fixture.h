@@ -15,6 +15,7 @@
 #include "platform/variant.h"
 #include "tests/support/backend.h"
 #include "tests/support/late_bound.h"
+#include "tests/support/report_fixture.h"  // Num, IsNull
 #include "tests/support/temp_dir.h"
 
 namespace qev::testing {
@@ -89,9 +90,5 @@ class GoodsFixture : public ::testing::TestWithParam<Backend> {
   std::vector<Object> sources_;
 };
 
-// The value of a numeric report column, NaN for Null (so that a comparison
-// with a number fails).
-double Num(const std::map<std::string, Variant>& row, const std::string& column);
-bool IsNull(const std::map<std::string, Variant>& row, const std::string& column);
 
 }  // namespace qev::testing
