@@ -18,6 +18,10 @@ struct CommonFields {
 ReportComponent::~ReportComponent() = default;
 
 Variant ReportComponent::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) {
+  // Every method but GetDetailCondStr runs statements that name the
+  // report's tables and views; a name that is not one is refused before
+  // the first of them.
+  if ((kind & kInvokeMethod) && !EqualsNoCase(member.name, "GetDetailCondStr")) CheckTableNames();
   Variant result;
   if (InvokeOwn(member, kind, args, &result)) return result;
 
@@ -49,6 +53,14 @@ Variant ReportComponent::Invoke(const MemberInfo& member, InvokeKind kind, ArgLi
     return Variant(this->*field);
   }
   NotImplemented(member.name);
+}
+
+void ReportComponent::CheckTableNames() const {
+  const std::pair<const char*, const std::string*> names[] = {
+      {"SourceViewName", &SourceViewName_}, {"RptTab", &RptTab_}, {"RptDetailTab", &RptDetailTab_}};
+  for (const auto& [property, value] : names)
+    if (!value->empty() && spec_.type_info.Find(property))
+      CheckTableName(property, *value, spec_.progid);
 }
 
 std::string ReportComponent::ComputerName() const { return GlobalLib().ComputerName(); }

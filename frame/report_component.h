@@ -50,6 +50,11 @@ class ReportComponent : public Dispatch {
     RenewHeader();
   }
 
+  // Raises error 32003 when a table or view name property of the class
+  // (SourceViewName, RptTab, RptDetailTab) holds something other than a
+  // table name. An empty one is left to the statement that uses it.
+  void CheckTableNames() const;
+
   // Error 32001 naming the class and the member that is not built yet.
   [[noreturn]] void NotImplemented(std::string_view member) const;
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/report_makers.h"
 #include "frame/row_loop.h"
 #include "frame/value_list.h"
@@ -70,7 +71,7 @@ class Rpt_Tol_Type : public CategoryReport {
   // category; the row is inserted with qty 0 on first sight.
   void ChangeValue(const std::string& Name, const std::string& TypeID, double Amt) {
     const std::string S = ValueSplitStr();
-    const std::string cond = "name='" + Name + "' and computer='" + ComputerName() + "'";
+    const std::string cond = "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";
     const Recordset rs = RptQueryObj().OpenRs("select computer,qty,name, amt,f" + TypeID +
                                               " from " + RptTab_ + " where " + cond);
     if (rs.RecordCount() == 0) {
@@ -108,16 +109,16 @@ class Rpt_Tol_Type : public CategoryReport {
   // Drops the rows with neither amount nor count, then writes nameid,
   // average, share and, for departments, doctors and days, the display name.
   void FinishRpt() {
-    RptQueryObj().DeleteRecord(RptTab_, "amt=0 and qty=0 and computer='" + ComputerName() + "'");
+    RptQueryObj().DeleteRecord(RptTab_, "amt=0 and qty=0 and computer='" + Quote(ComputerName()) + "'");
     const double total = WorkstationTotal();
     const std::string obj = ToUpperAscii(ObjField_);
     FinishRows(total, [&](const std::string& name, std::string* F, ValueList* V) {
       if (obj == "DEPAID") {
         *F += ",name";
-        V->Add(RptQueryObj().TabFieldValue("name", "qev_pub_depa", "id='" + name + "'"));
+        V->Add(RptQueryObj().TabFieldValue("name", "qev_pub_depa", "id='" + Quote(name) + "'"));
       } else if (obj == "DOCTORID") {
         *F += ",name";
-        V->Add(RptQueryObj().TabFieldValue("name", "qev_pub_user", "id='" + name + "'"));
+        V->Add(RptQueryObj().TabFieldValue("name", "qev_pub_user", "id='" + Quote(name) + "'"));
       } else if (obj == "JZRDAY") {
         *F += ",name";
         V->Add(Variant(FormatDay(name)));
@@ -130,7 +131,7 @@ class Rpt_Tol_Type : public CategoryReport {
     if (ToLowerAscii(ObjField_) == "jzrday")
       cond = " jzrday =" + RptQueryObj().CondDateValue(KeyValue);
     else
-      cond = ObjField_ + "='" + KeyValue + "'";
+      cond = ObjField_ + "='" + Quote(KeyValue) + "'";
     if (!CondStr_.empty()) cond += " and (" + CondStr_ + ")";
     return cond;
   }
@@ -138,7 +139,7 @@ class Rpt_Tol_Type : public CategoryReport {
   // The host's average per key into the workstation's header row.
   void UpdateHeader(double EveryAmt) {
     RptQueryObj().UpdateRecord("rpt_header", "everyamt", FormatDouble(EveryAmt),
-                               "computer='" + ComputerName() + "' and rpttab='" + RptTab_ + "'");
+                               "computer='" + Quote(ComputerName()) + "' and rpttab='" + Quote(RptTab_) + "'");
   }
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/report_makers.h"
 #include "frame/row_loop.h"
 #include "frame/value_list.h"
@@ -85,7 +86,7 @@ class Rpt_Tol_TypeDx : public CategoryReport {
   // sight.
   void ChangeAmt(const std::string& Name, double Amt) {
     const std::string S = ValueSplitStr();
-    const std::string cond = "name='" + Name + "' and computer='" + ComputerName() + "'";
+    const std::string cond = "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";
     const Recordset rs = RptQueryObj().OpenRs("select computer,qty,name, amt from " + RptTab_ +
                                               " where " + cond);
     if (rs.RecordCount() == 0) {
@@ -122,12 +123,12 @@ class Rpt_Tol_TypeDx : public CategoryReport {
     const double total = WorkstationTotal();
     FinishRows(total, [&](const std::string& name, std::string* F, ValueList* V) {
       *F += ",name";
-      V->Add(RptQueryObj().TabFieldValue("name", TypeTab(), "id='" + name + "'"));
+      V->Add(RptQueryObj().TabFieldValue("name", TypeTab(), "id='" + Quote(name) + "'"));
     });
   }
 
   std::string GetDetailCondStr(const std::string& KeyValue) {
-    std::string cond = TypeField_ + "='" + KeyValue + "'";
+    std::string cond = TypeField_ + "='" + Quote(KeyValue) + "'";
     if (!CondStr_.empty()) cond += " and (" + CondStr_ + ")  ";
     return cond;
   }
@@ -145,7 +146,7 @@ class Rpt_Tol_TypeDx : public CategoryReport {
                     QtyFieldStr());
     } else {
       rs = RptQueryObj().OpenRs("select sum(amt) as SfAmt from tem_rpt_qty  where computer='" +
-                                ComputerName() + "' group by " + QtyFieldStr());
+                                Quote(ComputerName()) + "' group by " + QtyFieldStr());
     }
     int16_t count = 0;
     ForEachRow(rs, [&](int16_t) {
@@ -163,7 +164,7 @@ class Rpt_Tol_TypeDx : public CategoryReport {
     RptQueryObj().UpdateRecord(
         "rpt_header", "allqty,everyamt",
         JoinValues(ValueSplitStr(), {std::to_string(AllQty), FormatDouble(EveryAmt)}),
-        "computer='" + ComputerName() + "' and rpttab='" + RptTab_ + "'");
+        "computer='" + Quote(ComputerName()) + "' and rpttab='" + Quote(RptTab_) + "'");
   }
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/row_loop.h"
 #include "platform/checked.h"
 
@@ -38,7 +39,7 @@ std::string CategoryReport::QtyKeyValue(const Recordset& rs) const {
 
 void CategoryReport::CalcuQtyOverDatabases(const SourceArgs& sources,
                                            const std::string& key_field) {
-  RptQueryObj().DeleteRecord("tem_rpt_qty", "computer='" + ComputerName() + "'");
+  RptQueryObj().DeleteRecord("tem_rpt_qty", "computer='" + Quote(ComputerName()) + "'");
   const std::string S = ValueSplitStr();
   const std::string fields = "temid,computer," + QtyFieldStr() + ",objfield,amt";
   // Databases 1 and 2 always (this path is taken for any SourceNum but 1),
@@ -62,7 +63,7 @@ void CategoryReport::CalcuQtyOverDatabases(const SourceArgs& sources,
     rs.Close();
   }
   const Recordset rs = RptQueryObj().OpenRs(
-      "select ObjField ,sum(amt) as SfAmt from tem_rpt_qty  where computer='" + ComputerName() +
+      "select ObjField ,sum(amt) as SfAmt from tem_rpt_qty  where computer='" + Quote(ComputerName()) +
       "' group by objfield," + QtyFieldStr());
   ForEachRow(rs, [&](int16_t) {
     ChangeQty(rs.Fields("ObjField").ToText(), rs.Fields("Sfamt").ToDouble());
@@ -72,7 +73,7 @@ void CategoryReport::CalcuQtyOverDatabases(const SourceArgs& sources,
 
 void CategoryReport::ChangeQty(const std::string& Name, double Amt) {
   if (Amt == 0) return;
-  const std::string cond = "name='" + Name + "' and computer='" + ComputerName() + "'";
+  const std::string cond = "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";
   const Recordset rs = RptQueryObj().OpenRs("select qty from " + RptTab_ + "  where " + cond);
   const Variant qty = rs.Fields("qty");
   const Variant changed = Amt > 0 ? VarAdd(qty, Variant(int16_t{1})) : VarSub(qty, Variant(int16_t{1}));
@@ -82,7 +83,7 @@ void CategoryReport::ChangeQty(const std::string& Name, double Amt) {
 
 double CategoryReport::WorkstationTotal() const {
   const Recordset rs = RptQueryObj().OpenRs("select sum(amt) as AllAmt from " + RptTab_ +
-                                            "  where computer='" + ComputerName() + "'");
+                                            "  where computer='" + Quote(ComputerName()) + "'");
   double total = 0;
   if (rs.RecordCount() > 0) {
     const Variant v = rs.Fields(int16_t{0});
@@ -95,7 +96,7 @@ double CategoryReport::WorkstationTotal() const {
 void CategoryReport::FinishRows(double total, const NameStep& name_step) {
   const std::string S = ValueSplitStr();
   const Recordset rs = RptQueryObj().OpenRs("select everyamt,ipercent,name,nameid,amt,qty from " +
-                                            RptTab_ + "  where computer='" + ComputerName() + "'");
+                                            RptTab_ + "  where computer='" + Quote(ComputerName()) + "'");
   ForEachRow(rs, [&](int16_t) {
     const std::string name = ConcatText(rs.Fields("name"));
     std::string F = "nameid";
@@ -113,7 +114,7 @@ void CategoryReport::FinishRows(double total, const NameStep& name_step) {
     }
     name_step(name, &F, &V);
     RptQueryObj().UpdateRecord(RptTab_, F, V.str(),
-                               "computer='" + ComputerName() + "' and name='" + name + "'");
+                               "computer='" + Quote(ComputerName()) + "' and name='" + Quote(name) + "'");
   });
   rs.Close();
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/report_makers.h"
 #include "frame/value_list.h"
 #include "reports/goods/goods_report.h"
@@ -38,7 +39,7 @@ class Rpt_Fy_Good : public GoodsReport {
                        double Amt) {
     const std::string S = ValueSplitStr();
     const std::string T = RptTab_;
-    const std::string C = "name='" + GoodID + "' and computer='" + ComputerName() + "'";
+    const std::string C = "name='" + Quote(GoodID) + "' and computer='" + Quote(ComputerName()) + "'";
     const Recordset rs = RptQueryObj().OpenRs("select * from " + T + " where " + C);
     if (rs.RecordCount() == 0) {
       std::string F = "computer,name";

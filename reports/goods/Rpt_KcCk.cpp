@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/report_makers.h"
 #include "frame/value_list.h"
 #include "reports/goods/goods_report.h"
@@ -39,7 +40,7 @@ class Rpt_KcCk : public GoodsReport {
                        double Amt) {
     const std::string S = ValueSplitStr();
     const std::string T = RptTab_;
-    const std::string C = "name='" + GoodID + "' and computer='" + ComputerName() + "'";
+    const std::string C = "name='" + Quote(GoodID) + "' and computer='" + Quote(ComputerName()) + "'";
     const Recordset rs = RptQueryObj().OpenRs("select computer,name,qty,amt, qty" + K + ",amt" +
                                               K + " from " + T + " where " + C);
     if (rs.RecordCount() == 0) {
@@ -61,7 +62,7 @@ class Rpt_KcCk : public GoodsReport {
 
   // This report closes the caller's condition with ") ".
   std::string GetDetailCondStr(const std::string& KeyValue) override {
-    std::string cond = "goodid='" + KeyValue + "'";
+    std::string cond = "goodid='" + Quote(KeyValue) + "'";
     if (!CondStr_.empty()) cond += " and (" + CondStr_ + ") ";
     return cond;
   }

@@ -1,6 +1,7 @@
 #include "reports/goods/goods_report.h"
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/row_loop.h"
 #include "frame/utility_lib.h"
 #include "frame/value_list.h"
@@ -42,7 +43,7 @@ std::string GoodsReport::WhereOf(const QueryObj& Q) const {
 }
 
 std::string GoodsReport::GetDetailCondStr(const std::string& KeyValue) {
-  std::string cond = "goodid='" + KeyValue + "'";
+  std::string cond = "goodid='" + Quote(KeyValue) + "'";
   if (!CondStr_.empty()) cond += " and (" + CondStr_ + ")";
   return cond;
 }
@@ -55,7 +56,7 @@ double GoodsReport::OldValue(const Recordset& rs, const char* column) {
 void GoodsReport::ChangeGoodValue(const std::string& GoodID, double Qty, double Amt) {
   const std::string S = ValueSplitStr();
   const std::string T = RptTab_;
-  const std::string C = "name='" + GoodID + "' and computer='" + ComputerName() + "'";
+  const std::string C = "name='" + Quote(GoodID) + "' and computer='" + Quote(ComputerName()) + "'";
   const Recordset rs = RptQueryObj().OpenRs("select computer,qty,name, amt from " + T +
                                             " where " + C);
   if (rs.RecordCount() == 0) {
@@ -77,7 +78,7 @@ void GoodsReport::FillGoodInfoWithPrice() {
   const std::string T = RptTab_;
   const Recordset rs = RptQueryObj().OpenRs(
       "select everyprice,name,spec,unitname,nameid,amt,qty from " + T + "  where computer='" +
-      ComputerName() + "'");
+      Quote(ComputerName()) + "'");
   const GoodInfo info(Global_Lib_Obj_);
   ForEachRow(rs, [&](int16_t) {
     std::string F = "nameid";
@@ -96,8 +97,8 @@ void GoodsReport::FillGoodInfoWithPrice() {
     F += ",UnitName";
     V.Add(info.Field("UnitName"));
     RptQueryObj().UpdateRecord(T, F, V.str(),
-                               "computer='" + ComputerName() + "' and name='" +
-                                   rs.Fields("Name").ToText() + "'");
+                               "computer='" + Quote(ComputerName()) + "' and name='" +
+                                   Quote(rs.Fields("Name").ToText()) + "'");
   });
   rs.Close();
 }
@@ -106,15 +107,15 @@ void GoodsReport::FillGoodInfoWithoutPrice() {
   const std::string S = ValueSplitStr();
   const std::string T = RptTab_;
   const Recordset rs = RptQueryObj().OpenRs("select name,spec,unitname,nameid from " + T +
-                                            "  where computer='" + ComputerName() + "'");
+                                            "  where computer='" + Quote(ComputerName()) + "'");
   const GoodInfo info(Global_Lib_Obj_);
   ForEachRow(rs, [&](int16_t) {
     info.CheckInfo(rs.Fields("name"));
     RptQueryObj().UpdateRecord(T, std::string("nameid") + ",name" + ",spec" + ",UnitName",
                                JoinValues(S, {rs.Fields("name"), info.Field("Name"),
                                               info.Field("spec"), info.Field("UnitName")}),
-                               "computer='" + ComputerName() + "' and name='" +
-                                   rs.Fields("Name").ToText() + "'");
+                               "computer='" + Quote(ComputerName()) + "' and name='" +
+                                   Quote(rs.Fields("Name").ToText()) + "'");
   });
   rs.Close();
 }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "frame/Func_Mode.h"
+#include "frame/sql_quote.h"
 #include "frame/report_component.h"
 #include "frame/report_makers.h"
 #include "frame/row_loop.h"
@@ -100,14 +101,14 @@ class Rpt_Kc_Zz : public ReportComponent {
 
   void CalcuRpt(const SourceArgs& a) {
     try {
-      RptQueryObj().DeleteRecord(RptTab_, "computer='" + ComputerName() + "'");
-      RptQueryObj().DeleteRecord(RptDetailTab_, "computer='" + ComputerName() + "'");
+      RptQueryObj().DeleteRecord(RptTab_, "computer='" + Quote(ComputerName()) + "'");
+      RptQueryObj().DeleteRecord(RptDetailTab_, "computer='" + Quote(ComputerName()) + "'");
       RenewHeader();
       if (a.SourceNum != 1) {
         CalcuSourceDb(a);
         QueryDbSelect_ = RptQueryObj().DbA_Query_Obj().object().ToObject();
         SourceViewName_ = "tem_rpt_kcdetail";
-        CondStr_ = "computer='" + ComputerName() + "'";
+        CondStr_ = "computer='" + Quote(ComputerName()) + "'";
       }
       if (a.SourceNum == 1) QueryDbSelect_ = a.QueryDb1.ToObject();
       CalcuQcQty();
@@ -126,7 +127,7 @@ class Rpt_Kc_Zz : public ReportComponent {
   // Copies the rows of every source into tem_rpt_kcdetail: QueryDb1 and
   // QueryDb2 always, QueryDb3 from SourceNum 3 on.
   void CalcuSourceDb(const SourceArgs& a) {
-    RptQueryObj().DeleteRecord("tem_rpt_kcdetail", "computer='" + ComputerName() + "'");
+    RptQueryObj().DeleteRecord("tem_rpt_kcdetail", "computer='" + Quote(ComputerName()) + "'");
     const int count = a.SourceNum >= 3 ? 3 : 2;
     for (int k = 1; k <= count; ++k) {
       const QueryObj Q = a.Source(k);
@@ -212,7 +213,7 @@ class Rpt_Kc_Zz : public ReportComponent {
   // code outside "0" to "8" moves only EndQty.
   double UpdateRptQty(const std::string& good, const std::string& type, double q) {
     const std::string S = ValueSplitStr();
-    const std::string cond = "name='" + good + "' and computer='" + ComputerName() + "'";
+    const std::string cond = "name='" + Quote(good) + "' and computer='" + Quote(ComputerName()) + "'";
     const Recordset rs = RptQueryObj().OpenRs("select * from " + RptTab_ + " where " + cond);
     double result;
     if (rs.RecordCount() == 0) {
@@ -269,7 +270,7 @@ class Rpt_Kc_Zz : public ReportComponent {
   void UpdateQcDetail(const std::string& good, double q) {
     const std::string S = ValueSplitStr();
     const std::string cond =
-        "goodid='" + good + "' and type='0' and computer='" + ComputerName() + "'";
+        "goodid='" + Quote(good) + "' and type='0' and computer='" + Quote(ComputerName()) + "'";
     const Recordset rs = RptQueryObj().OpenRs("select * from " + RptDetailTab_ + " where " + cond);
     if (rs.RecordCount() == 0) {
       const Variant id = RptQueryObj().SnValue("TempID");
@@ -287,7 +288,7 @@ class Rpt_Kc_Zz : public ReportComponent {
   // while the summary's name still holds the good id.
   void CalcuMonthTotal(int32_t next) {
     const Recordset rs = RptQueryObj().OpenRs("select Name,RkQty,CkQty,EndQty from " + RptTab_ +
-                                              " where computer='" + ComputerName() + "'");
+                                              " where computer='" + Quote(ComputerName()) + "'");
     ForEachRow(rs, [&](int16_t i) {
       InsertDetailRow(rs.Fields("Name").ToText(), "", "100", "", "", N(rs, "RkQty"), N(rs, "CkQty"),
                       N(rs, "EndQty"), static_cast<int32_t>(i) + next);
@@ -302,7 +303,7 @@ class Rpt_Kc_Zz : public ReportComponent {
     const std::string S = ValueSplitStr();
     {
       const Recordset rs = RptQueryObj().OpenRs("select * from " + RptTab_ + "  where computer='" +
-                                                ComputerName() + "'");
+                                                Quote(ComputerName()) + "'");
       {
         const GoodInfo info(Global_Lib_Obj_);
         ForEachRow(rs, [&](int16_t) {
@@ -311,28 +312,28 @@ class Rpt_Kc_Zz : public ReportComponent {
               RptTab_, "nameid,name,spec,UnitName",
               JoinValues(S, {rs.Fields("name"), info.Field("Name"), info.Field("spec"),
                              info.Field("UnitName")}),
-              "computer='" + ComputerName() + "' and name='" + ConcatText(rs.Fields("Name")) + "'");
+              "computer='" + Quote(ComputerName()) + "' and name='" + ConcatText(rs.Fields("Name")) + "'");
         });
       }
       rs.Close();
     }
     const Recordset rs = RptQueryObj().OpenRs("select * from " + RptDetailTab_ +
-                                              "  where computer='" + ComputerName() + "'");
+                                              "  where computer='" + Quote(ComputerName()) + "'");
     ForEachRow(rs, [&](int16_t) {
       const Variant store = RptQueryObj().TabFieldValue(
-          "name", "qev_pub_depa", "id='" + ConcatText(rs.Fields("YfCkID")) + "'");
+          "name", "qev_pub_depa", "id='" + Quote(ConcatText(rs.Fields("YfCkID"))) + "'");
       const Variant unit = RptQueryObj().TabFieldValue(
-          "UnitName", "qev_pub_Good_V", "id='" + ConcatText(rs.Fields("GoodID")) + "'");
+          "UnitName", "qev_pub_Good_V", "id='" + Quote(ConcatText(rs.Fields("GoodID"))) + "'");
       const std::string label = TypeLabel(ConcatText(rs.Fields("Type")));
       RptQueryObj().UpdateRecord(RptDetailTab_, "YfCkName,UnitName,TypeName",
                                  JoinValues(S, {store, unit, label}),
-                                 "id='" + ConcatText(rs.Fields("id")) + "'");
+                                 "id='" + Quote(ConcatText(rs.Fields("id"))) + "'");
     });
     rs.Close();
   }
 
   std::string GetDetailCondStr(const std::string& KeyValue) const {
-    return " goodid='" + KeyValue + "'";
+    return " goodid='" + Quote(KeyValue) + "'";
   }
 
   // The caller's SourceViewName, kept while the field names the scratch

@@ -339,7 +339,8 @@ TEST_F(GoodsRun, CallsPassEarlierResultsAndSources) {
   EXPECT_EQ(calls[0], json::parse(R"({"member":"CondStr","result":"MzZy='1'"})"));
   EXPECT_EQ(calls[1].at("member"), "GetDetailCondStr");
   EXPECT_EQ(calls[1].at("result"), "goodid='1001' and (MzZy='1')");
-  EXPECT_EQ(calls[2].at("result"), "goodid='goodid='1001' and (MzZy='1')' and (MzZy='1')");
+  // A key is a value: its quotes stay data, the caller's condition stays SQL.
+  EXPECT_EQ(calls[2].at("result"), "goodid='goodid=''1001'' and (MzZy=''1'')' and (MzZy='1')");
 
   // No calculation by rptcalc; CalcuRpt called with source 2 alone instead.
   r = Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--no-calc", "--call",
