@@ -97,6 +97,14 @@ class Database {
   virtual std::string NumericOrder(std::string_view field) const = 0;
   // The DDL script that creates the fixed tables; harmless to run twice.
   virtual std::string_view FixedTablesDdl() const = 0;
+
+  // The connection text the database was opened with (a SQLite path, a
+  // PostgreSQL URI or keyword string), as the host services were given it.
+  const std::string& connection() const { return connection_; }
+  void set_connection(std::string text) { connection_ = std::move(text); }
+
+ private:
+  std::string connection_;
 };
 
 }  // namespace qev::host

@@ -12,8 +12,11 @@ namespace qev::host {
 namespace {
 
 std::shared_ptr<Database> OpenDatabase(const std::string& connection) {
-  if (IsPostgresConnection(connection)) return OpenPostgresDatabase(connection);
-  return OpenSqliteDatabase(connection);
+  std::shared_ptr<Database> db = IsPostgresConnection(connection)
+                                     ? OpenPostgresDatabase(connection)
+                                     : OpenSqliteDatabase(connection);
+  db->set_connection(connection);
+  return db;
 }
 
 }  // namespace

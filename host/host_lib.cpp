@@ -35,6 +35,11 @@ void ParaObject::set_computer_name(std::string name) {
 HostLib::HostLib(Object report_query, Object para)
     : report_query_(std::move(report_query)), para_(std::move(para)) {}
 
+std::string HostLib::computer_name() const {
+  if (auto* para = dynamic_cast<ParaObject*>(para_.get())) return para->computer_name();
+  return Get(Variant(para_), "ComputerName").ToText();
+}
+
 const TypeInfo& HostLib::Type() {
   static const TypeInfo info("_HostLib", Guid::FromLiteral("{9791229A-AA86-436C-A4F9-EDD549CB816A}"),
                              "qev.HostLib",

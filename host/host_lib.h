@@ -40,6 +40,10 @@ class HostLib final : public Dispatch {
   const TypeInfo& type_info() const override { return Type(); }
   Variant Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) override;
 
+  const Object& report_query() const { return report_query_; }
+  // The workstation name its parameter object holds now.
+  std::string computer_name() const;
+
  private:
   Object report_query_;
   Object para_;

@@ -88,3 +88,18 @@ create index if not exists tem_rpt_kcdetail_computer on tem_rpt_kcdetail (Comput
 -- The sequence behind SnValue("TempID"). SnValue creates the sequence of
 -- any other name on its first use.
 create sequence if not exists qev_sn_tempid;
+
+-- Every calculation the host services bracketed: which report table, for
+-- which workstation, when it started and finished, and how it ended
+-- ("running" until it ends, then "ok" or "failed" with the error).
+create table if not exists qev_calculation (
+  id bigserial primary key,
+  rpttab text,
+  computer text,
+  started text,
+  finished text,
+  outcome text,
+  errnumber integer,
+  errtext text
+);
+create index if not exists qev_calculation_pair on qev_calculation (rpttab, computer, id);

@@ -89,3 +89,18 @@ create table if not exists qev_sequence (
   name text primary key,
   value integer not null
 );
+
+-- Every calculation the host services bracketed: which report table, for
+-- which workstation, when it started and finished, and how it ended
+-- ("running" until it ends, then "ok" or "failed" with the error).
+create table if not exists qev_calculation (
+  id integer primary key autoincrement,
+  rpttab text,
+  computer text,
+  started text,
+  finished text,
+  outcome text,
+  errnumber integer,
+  errtext text
+);
+create index if not exists qev_calculation_pair on qev_calculation (rpttab, computer, id);

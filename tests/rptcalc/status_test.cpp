@@ -95,11 +95,15 @@ TEST_F(ReportedErrorsTest, ReportedErrorsGiveStatusThreeAndAreEachPrinted) {
             "qevRptCalLib.Rpt_Yb_Rbb): Division by zero\n");
 
   // The next run starts with an empty list: without a calculation nothing
-  // is reported.
+  // is reported, but the rows it reads are marked as those of a failed
+  // calculation.
   run.no_calc = true;
   std::ostringstream out2, err2;
-  EXPECT_EQ(RunReport(run, out2, err2), kExitDone);
-  EXPECT_EQ(err2.str(), "");
+  EXPECT_EQ(RunReport(run, out2, err2), kExitNotFinished);
+  EXPECT_NE(err2.str().find("the last calculation of rpt_Yb_rbb for workstation WS1 failed at "),
+            std::string::npos)
+      << err2.str();
+  EXPECT_NE(err2.str().find("Rpt_Yb_Rbb.CalcuPhase2"), std::string::npos) << err2.str();
   EXPECT_TRUE(ReportedErrors().empty());
 
   // Restore the real class for any later test in this process.

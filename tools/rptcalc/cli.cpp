@@ -68,6 +68,10 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
               "@source1..@source3 pass a source, @result the previous result");
   run_cmd->add_option("--format", run_format, kFormatHelp)
       ->check(CLI::IsMember({"table", "csv", "json"}));
+  run_cmd->add_option("--wait", run.wait_seconds,
+                      "seconds to wait while the same workstation calculates the same table "
+                      "elsewhere (default 60)")
+      ->check(CLI::Range(0.0, 86400.0));
   run_cmd->add_option("--trace", run.trace_path,
                       "write every call on a query object to FILE, one JSON object a line");
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <ostream>
 #include <set>
 
+#include "host/calculation.h"
 #include "host/trace.h"
 #include "platform/ci_map.h"
 #include "platform/dispatch.h"
@@ -282,16 +284,40 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     qev::Let(component, "RptDesc", Variant(desc));
   }
 
-  if (o.init) {
-    qev::Call(component, "RptInit");
-  } else if (!o.no_calc) {
-    const MemberInfo* calcu = spec.type_info.Find("CalcuRpt");
-    ArgList args;
-    if (!calcu->params.empty()) {
-      args.Value(Variant(plan.source_num));
-      for (const Object& s : sources) args.Value(Variant(s));
+  std::string rpttab;
+  if (const MemberInfo* m = spec.type_info.Find("RptTab"); m && !IsMethod(*m))
+    rpttab = qev::Get(component, "RptTab").ToText();
+  const std::string calc_table = CalculationTable(spec, rpttab);
+  if (o.init || !o.no_calc) {
+    // One calculation per workstation and table at a time, recorded with
+    // its outcome so that a later reader knows whether the rows are whole.
+    qev::host::Calculation calculation(
+        raw_host, calc_table,
+        std::chrono::milliseconds(static_cast<int64_t>(o.wait_seconds * 1000)));
+    try {
+      if (o.init) {
+        qev::Call(component, "RptInit");
+      } else {
+        const MemberInfo* calcu = spec.type_info.Find("CalcuRpt");
+        ArgList args;
+        if (!calcu->params.empty()) {
+          args.Value(Variant(plan.source_num));
+          for (const Object& s : sources) args.Value(Variant(s));
+        }
+        qev::Invoke(component, "CalcuRpt", qev::kInvokeMethod, args);
+      }
+    } catch (const qev::RuntimeError& e) {
+      calculation.Failed(e.number(), e.description());
+      throw;
     }
-    qev::Invoke(component, "CalcuRpt", qev::kInvokeMethod, args);
+    const std::vector<std::string> trapped = ReportedErrors();
+    if (trapped.empty()) {
+      calculation.Succeeded();
+    } else {
+      std::string all;
+      for (const std::string& t : trapped) all += (all.empty() ? "" : "; ") + t;
+      calculation.Failed(0, all);
+    }
   }
 
   ReportOutput output;
@@ -316,7 +342,6 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   const Variant report_db = qev::Get(Variant(raw_host), "DbA_Query0_Obj");
   const std::string own = "computer=" + SqlQuote(plan.workstation);
   std::vector<std::string> wanted;
-  std::string rpttab;
   if (const MemberInfo* m = spec.type_info.Find("RptTab"); m && !IsMethod(*m)) {
     rpttab = qev::Get(component, "RptTab").ToText();
     if (!rpttab.empty()) {
@@ -344,6 +369,32 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   WriteReportOutput(output, o.format, out);
   out.flush();
   for (const std::string& r : reported) err << "rptcalc: reported error: " << OneLine(r) << "\n";
+  if (o.no_calc) {
+    // Stored rows are shown as a report only when their calculation ended
+    // well; otherwise the reader is told what they are.
+    const qev::host::CalculationState last =
+        qev::host::LastCalculation(raw_host, calc_table, plan.workstation);
+    std::string what;
+    switch (last.kind) {
+      case qev::host::CalculationState::kFailed:
+        what = "failed at " + last.finished +
+               (last.number ? " with error " + std::to_string(last.number) : std::string()) +
+               (last.description.empty() ? "" : ": " + OneLine(last.description));
+        break;
+      case qev::host::CalculationState::kInterrupted:
+        what = "was interrupted (started " + last.started + ", never finished)";
+        break;
+      case qev::host::CalculationState::kRunning:
+        what = "is still running (started " + last.started + ")";
+        break;
+      default: break;
+    }
+    if (!what.empty()) {
+      err << "rptcalc: the last calculation of " << calc_table << " for workstation "
+          << plan.workstation << " " << what << "; the rows shown are not a finished report\n";
+      return kExitNotFinished;
+    }
+  }
   return StatusAfterCalculation(reported);
 }
 
@@ -375,6 +426,12 @@ const qev::frame::ClassSpec* ResolveClass(std::string_view name) {
     if (guid && spec.clsid == *guid) return &spec;
   }
   return nullptr;
+}
+
+std::string CalculationTable(const qev::frame::ClassSpec& spec, const std::string& rpttab) {
+  if (!rpttab.empty()) return rpttab;
+  const std::vector<std::string> fixed = FixedTablesOf(spec.name);
+  return fixed.empty() ? spec.name : fixed.front();
 }
 
 std::vector<std::string> FixedTablesOf(std::string_view class_name) {

@@ -28,6 +28,8 @@ struct RunOptions {
   std::vector<std::string> calls;    // "MEMBER[=ARG,...]", in order
   OutputFormat format = OutputFormat::kTable;
   std::string trace_path;            // empty: no trace
+  double wait_seconds = 60;          // how long to wait for the same workstation's
+                                     // calculation of the same table to finish
 };
 
 // Runs the report and writes its output to `out`, messages to `err`.
@@ -43,6 +45,10 @@ const qev::frame::ClassSpec* ResolveClass(std::string_view name);
 // The tables a class writes for a workstation besides its RptTab and
 // RptDetailTab (the daily sheets' fixed tables).
 std::vector<std::string> FixedTablesOf(std::string_view class_name);
+
+// The report table whose calculation lock and record a run of the class
+// uses: its RptTab, else its first fixed table, else the class name.
+std::string CalculationTable(const qev::frame::ClassSpec& spec, const std::string& rpttab);
 
 // This machine's host name, the default workstation name.
 std::string HostName();

@@ -15,6 +15,10 @@ enum ExitStatus : int {
   // The calculation returned, but errors were handed to the utility
   // library's error reporter on the way.
   kExitReportedErrors = 3,
+  // The rows were printed, but they are not a finished report: the
+  // workstation's last calculation of the table failed, was interrupted or
+  // is still running (--no-calc).
+  kExitNotFinished = 4,
 };
 
 // Ends a command with kExitUsage; what() is the one-line message shown to
