@@ -221,7 +221,13 @@ class PostgresDatabase final : public Database {
  public:
   explicit PostgresDatabase(const std::string& connection)
       : source_(kPostgresSource), shown_connection_(Redacted(connection)) {
-    conn_.reset(PQconnectdb(connection.c_str()));
+    // A server that accepts the connection and never answers must not
+    // hang the caller: a connect timeout and TCP keepalives by default.
+    // The connection text comes last, so its own settings win.
+    const char* const keywords[] = {"connect_timeout", "keepalives", "keepalives_idle",
+                                    "keepalives_interval", "keepalives_count", "dbname", nullptr};
+    const char* const values[] = {"10", "1", "30", "10", "3", connection.c_str(), nullptr};
+    conn_.reset(PQconnectdbParams(keywords, values, /*expand_dbname=*/1));
     if (conn_ == nullptr)
       Raise(kErrDatabase, "Cannot open database '" + shown_connection_ + "': out of memory", source_);
     if (PQstatus(conn_.get()) != CONNECTION_OK)

@@ -100,6 +100,18 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   CLI::App* unregister_cmd = app.add_subcommand(
       "unregister", "remove the component libraries from the class registry");
 
+  // CLI11 would answer a mistyped subcommand with "A subcommand is
+  // required"; name it instead.
+  if (argc > 1 && argv[1][0] != '-') {
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands({})) known = known || sub->check_name(argv[1]);
+    if (!known) {
+      err << "rptcalc: unknown subcommand '" << OneLine(argv[1])
+          << "' (rptcalc --help lists the subcommands)\n";
+      return kExitUsage;
+    }
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -1,6 +1,11 @@
 #include "tools/rptcalc/database_location.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "host/host.h"
@@ -25,6 +30,31 @@ void DatabaseLocation::Check(std::string_view role, bool must_exist) const {
   if (must_exist && !std::filesystem::exists(status))
     throw UsageError(std::string(role) + " " + text_ +
                      " does not exist (create one with: rptcalc schema --db " + text_ + ")");
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    throw UsageError(std::string(role) + " " + text_ +
+                     " is not a regular file (a pipe, socket or device cannot hold a database)");
+  // SQLite keeps its write-ahead log and shared-memory index beside the
+  // file: without a writable directory every write fails later with a
+  // misleading "read-only database".
+  std::filesystem::path dir = std::filesystem::path(text_).parent_path();
+  if (dir.empty()) dir = ".";
+  if (std::filesystem::exists(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) != 0)
+    throw UsageError(std::string(role) + " " + text_ + ": the directory " + dir.string() +
+                     " is not writable, and SQLite keeps the database's journal files there");
+}
+
+bool DatabaseLocation::IsSameFile(const std::string& path) const {
+  if (engine_ == Engine::kPostgres) return false;
+  struct stat a {}, b {};
+  return ::stat(path.c_str(), &a) == 0 && ::stat(text_.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+bool LooksLikeDatabaseFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char header[16] = {};
+  if (!in.read(header, sizeof header)) return false;
+  return std::memcmp(header, "SQLite format 3", 16) == 0;
 }
 
 qev::Object DatabaseLocation::OpenHostLib(const std::string& computer_name) const {

@@ -31,6 +31,11 @@ class DatabaseLocation {
   // database 2").
   void Check(std::string_view role, bool must_exist) const;
 
+  // True when `path` names the same file as this SQLite database (same
+  // device and inode).
+  bool IsSameFile(const std::string& path) const;
+  bool is_postgres() const { return engine_ == Engine::kPostgres; }
+
   // The host library object on this database (Global_Lib_Obj), workstation
   // `computer_name`. Check() first.
   qev::Object OpenHostLib(const std::string& computer_name) const;
@@ -57,6 +62,9 @@ class DatabaseLocation {
   Engine engine_;
   std::string text_;
 };
+
+// True when the file `path` starts with the SQLite database header.
+bool LooksLikeDatabaseFile(const std::string& path);
 
 // `text` between single quotes for an SQL literal, inner quotes doubled.
 std::string SqlQuote(std::string_view text);

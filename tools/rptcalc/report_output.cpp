@@ -11,6 +11,32 @@ namespace rptcalc {
 
 namespace {
 
+// A value as the table format shows it: control characters (a line break
+// in a good's name, an escape sequence) written as escapes, so that no
+// value can start a line or forge a row on the screen.
+std::string ScreenText(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      out += "\\x";
+      out += kDigits[c >> 4];
+      out += kDigits[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::string DateText(qev::Date date) {
   const qev::DateParts p = qev::SplitDate(date);
   if (p.hour == 0 && p.minute == 0 && p.second == 0)
@@ -65,7 +91,7 @@ void WriteTableSection(const RowTable& table, std::ostream& out) {
   cells.reserve(table.rows.size());
   for (const auto& row : table.rows) {
     std::vector<std::string> line;
-    for (size_t c : shown) line.push_back(ValueToText(row[c]));
+    for (size_t c : shown) line.push_back(ScreenText(ValueToText(row[c])));
     cells.push_back(std::move(line));
   }
   WriteAlignedTable(columns, cells, right, out);
@@ -77,7 +103,7 @@ void WriteTableSection(const RowTable& table, std::ostream& out) {
 }
 
 void WriteTable(const ReportOutput& output, std::ostream& out) {
-  out << "Workstation " << output.workstation << "\n";
+  out << "Workstation " << ScreenText(output.workstation) << "\n";
   if (output.header) {
     out << "\nrpt_header";
     if (output.header->rows.empty()) {
@@ -91,7 +117,7 @@ void WriteTable(const ReportOutput& output, std::ostream& out) {
       for (size_t c = 0; c < row.size(); ++c) {
         if (!HasValue(row[c])) continue;
         out << "  " << PadToWidth(output.header->columns[c], width, false) << "  "
-            << ValueToText(row[c]) << "\n";
+            << ScreenText(ValueToText(row[c])) << "\n";
       }
     }
   }
@@ -103,7 +129,7 @@ void WriteTable(const ReportOutput& output, std::ostream& out) {
     out << "\ncalls\n";
     std::vector<std::vector<std::string>> cells;
     for (const CallResult& call : output.calls)
-      cells.push_back({call.member, ValueToText(call.result)});
+      cells.push_back({call.member, ScreenText(ValueToText(call.result))});
     WriteAlignedTable({"member", "result"}, cells, {false, false}, out);
   }
 }

@@ -32,6 +32,17 @@ using qev::MemberInfo;
 using qev::Object;
 using qev::Variant;
 
+// The separator bytes in hex, for messages.
+std::string SeparatorHex() {
+  std::string out;
+  for (unsigned char c : qev::kValueListSeparator) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
 bool IsMethod(const MemberInfo& m) { return (m.kinds & qev::kInvokeMethod) != 0; }
 
 // "NAME=VALUE" split at the first '='.
@@ -211,7 +222,40 @@ Plan Prepare(const RunOptions& o) {
     plan.sources.back().Check("source database " + std::to_string(k + 1), /*must_exist=*/true);
   }
   plan.workstation = o.workstation.empty() ? HostName() : o.workstation;
+
+  // The trace file is truncated when it opens: never a database's file.
+  if (!o.trace_path.empty()) {
+    bool is_database = LooksLikeDatabaseFile(o.trace_path) || plan.db.IsSameFile(o.trace_path);
+    for (const auto& s : plan.sources) is_database = is_database || s.IsSameFile(o.trace_path);
+    if (is_database)
+      throw UsageError("the trace file " + o.trace_path +
+                       " is a database; refusing to overwrite it (give another --trace file)");
+  }
+  // RptDesc is a value list: a label or value holding its separator would
+  // shift every later item.
+  for (const auto& [label, value] : plan.descs)
+    if (label.find(qev::kValueListSeparator) != std::string::npos ||
+        value.find(qev::kValueListSeparator) != std::string::npos)
+      throw UsageError("--desc " + label + ": labels and values cannot hold the value-list "
+                       "separator byte (0x" + SeparatorHex() + ")");
   return plan;
+}
+
+// Warnings about a command line that runs as asked but is probably not
+// what was meant.
+void WarnAboutSources(const Plan& plan, const RunOptions& o, std::ostream& err) {
+  if (o.source_num && !o.sources.empty() && *o.source_num != static_cast<int>(o.sources.size()))
+    err << "rptcalc: warning: --source-num " << *o.source_num << " with " << o.sources.size()
+        << " --source given; the report reads the sources --source-num reaches\n";
+  for (size_t i = 0; i < plan.sources.size(); ++i)
+    for (size_t j = i + 1; j < plan.sources.size(); ++j) {
+      const bool same = plan.sources[i].is_postgres()
+                            ? plan.sources[i].text() == plan.sources[j].text()
+                            : plan.sources[i].IsSameFile(plan.sources[j].text());
+      if (same)
+        err << "rptcalc: warning: source databases " << i + 1 << " and " << j + 1
+            << " are the same database; its figures are counted twice\n";
+    }
 }
 
 // The trace file, opened before the calculation so that an unwritable path
@@ -368,6 +412,7 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
                           << " could not be written completely\n";
   WriteReportOutput(output, o.format, out);
   out.flush();
+  if (!out) throw OutputError("the rows could not be written to the standard output");
   for (const std::string& r : reported) err << "rptcalc: reported error: " << OneLine(r) << "\n";
   if (o.no_calc) {
     // Stored rows are shown as a report only when their calculation ended
@@ -403,6 +448,7 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
 int RunReport(const RunOptions& options, std::ostream& out, std::ostream& err) {
   try {
     const Plan plan = Prepare(options);
+    WarnAboutSources(plan, options, err);
     TraceFile trace(options.trace_path);
     try {
       return Execute(plan, options, trace, out, err);
@@ -415,6 +461,9 @@ int RunReport(const RunOptions& options, std::ostream& out, std::ostream& err) {
   } catch (const UsageError& e) {
     err << "rptcalc: " << OneLine(e.what()) << "\n";
     return kExitUsage;
+  } catch (const OutputError& e) {
+    err << "rptcalc: " << OneLine(e.what()) << "\n";
+    return kExitComponentError;
   }
 }
 

@@ -21,6 +21,13 @@ enum ExitStatus : int {
   kExitNotFinished = 4,
 };
 
+// Ends a command with exit status 1 when its output cannot be written
+// (a full disk, a closed pipe); what() names the output.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Ends a command with kExitUsage; what() is the one-line message shown to
 // the user (without the "rptcalc: " prefix).
 class UsageError : public std::runtime_error {
