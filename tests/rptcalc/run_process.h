@@ -20,4 +20,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::string& cwd = "",
                          const std::map<std::string, std::string>& env = {});
 
+// Starts `program` in the background with its standard output going to
+// the file `out_path` ("/dev/full" to test write errors) and standard error
+// to `err_path`; returns its process id.
+int StartProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& cwd, const std::map<std::string, std::string>& env,
+                 const std::string& out_path, const std::string& err_path);
+
+// Waits for a process from StartProcess: its exit status, 128 + signal
+// number when killed.
+int WaitProcess(int pid);
+
 }  // namespace qev::testing

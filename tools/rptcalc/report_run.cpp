@@ -241,6 +241,26 @@ Plan Prepare(const RunOptions& o) {
   return plan;
 }
 
+// One line of what rptcalc knows about where an error arose, beside the
+// component's own number, source and description (kept as they are).
+std::string ErrorContext(const Plan& plan, const RunOptions& o, const qev::RuntimeError& e) {
+  std::string line = "while " + std::string(o.init ? "initialising " : o.no_calc ? "reading " : "calculating ") +
+                     plan.spec->name + " for workstation " + plan.workstation + " on " +
+                     (plan.db.is_postgres() ? std::string("the PostgreSQL report database")
+                                            : "report database " + plan.db.text());
+  if (e.number() == qev::kErrOverflow)
+    line += ": a report holds at most 32,767 goods or rows (its counters are 16-bit); "
+            "narrow the selection (CondStr) or split the period";
+  else if (e.number() == qev::kErrObjectNotSet && plan.source_num > static_cast<int>(
+               plan.sources.empty() ? 1 : plan.sources.size()))
+    line += ": --source-num " + std::to_string(plan.source_num) + " reaches a source database "
+            "that was not given";
+  else if (e.number() == qev::kErrInvalidNull)
+    line += ": a value the report needs is Null in the source data (an id, a quantity or an "
+            "amount)";
+  return line;
+}
+
 // Warnings about a command line that runs as asked but is probably not
 // what was meant.
 void WarnAboutSources(const Plan& plan, const RunOptions& o, std::ostream& err) {
@@ -456,6 +476,7 @@ int RunReport(const RunOptions& options, std::ostream& out, std::ostream& err) {
       trace.Flush();
       err << "rptcalc: error " << e.number() << ", " << OneLine(e.source()) << ", "
           << OneLine(e.description()) << "\n";
+      err << "rptcalc: " << ErrorContext(plan, options, e) << "\n";
       return kExitComponentError;
     }
   } catch (const UsageError& e) {

@@ -1,0 +1,185 @@
+// rptcalc against a careless or hostile user, as a separate process on
+// both engines: the same workstation twice at once, a run killed half way,
+// a trace file that is the database, output that cannot be written, a
+// server that never answers.
+#include <signal.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host/calculation.h"
+#include "schema/schema.h"
+#include "tests/rptcalc/rptcalc_fixture.h"
+#include "tests/support/backend.h"
+
+namespace qev::testing {
+namespace {
+
+class GuardsTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    dbs_ = std::make_unique<TestDatabases>(GetParam(), dir_);
+    if (!dbs_->available()) GTEST_SKIP() << dbs_->why();
+    report_ = dbs_->Create("report");
+    source_ = dbs_->Create("source");
+    if (!pg()) {  // rptcalc takes files relative to its directory
+      report_ = dir_.File(std::filesystem::path(report_).filename());
+      source_ = dir_.File(std::filesystem::path(source_).filename());
+    }
+    const Object host = host::CreateHostLib(report_, "WS1");
+    const Variant q0 = Get(Variant(host), "DbA_Query0_Obj");
+    host::CreateFixedTables(q0.object());
+    schema::Apply(q0, "goods_reports");
+    schema::Apply(q0, "goods_sources");
+    const Variant src(host::CreateQueryObj(source_));
+    schema::Apply(src, "goods_sources");
+    std::string rows = "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values ";
+    for (int i = 0; i < 200; ++i)
+      rows += (i ? "," : "") + std::string("('") + std::to_string(1001 + i % 40) + "','1'," +
+              std::to_string(i % 7 + 1) + ",1," + std::to_string(i % 13) + ".5)";
+    Call(src, "Exec", Variant(rows));
+    // A source view that takes a while, so that runs overlap and a run can
+    // be killed in the middle.
+    Call(src, "Exec",
+         Variant(pg() ? "create view rpt_slow_v as select f.* from rpt_fy_v f, "
+                        "(select pg_sleep(1.5)) s"
+                      : "create view rpt_slow_v as select f.* from rpt_fy_v f, (with recursive "
+                        "c(x) as (select 1 union all select x+1 from c where x<6000000) "
+                        "select count(*) n from c) s"));
+  }
+
+  bool pg() const { return GetParam() == Backend::kPostgres; }
+  std::vector<std::string> TolGood(const std::string& view,
+                                   std::vector<std::string> more = {}) const {
+    std::vector<std::string> a = {"run", "Rpt_Tol_Good", "--db", report_, "--source", source_,
+                                  "--workstation", "WS1", "--set", "SourceViewName=" + view,
+                                  "--set", "RptTab=rpt_tol_good", "--format", "csv"};
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  }
+  ProcessResult Rptcalc(const std::vector<std::string>& args) const {
+    return RunProcess(RPTCALC_EXE, args, dir_.path(), Env());
+  }
+  int Start(const std::vector<std::string>& args, const std::string& out) const {
+    return StartProcess(RPTCALC_EXE, args, dir_.path(), Env(), dir_.File(out), dir_.File(out + ".err"));
+  }
+  std::map<std::string, std::string> Env() const {
+    return {{"QEV_REGISTRY", dir_.File("registry/classes.reg")}};
+  }
+  std::string Slurp(const std::string& file) const {
+    std::ifstream in(dir_.File(file));
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  host::CalculationState::Kind LastKind() const {
+    const Object host = host::CreateHostLib(report_, "WS1");
+    return host::LastCalculation(host, "rpt_tol_good", "WS1").kind;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<TestDatabases> dbs_;
+  std::string report_, source_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, GuardsTest, AllBackends(), BackendTestName);
+
+TEST_P(GuardsTest, SameWorkstationTwiceAtOnceGivesTheRowsOfOneRun) {
+  const ProcessResult alone = Rptcalc(TolGood("rpt_fy_v"));
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  const int a = Start(TolGood("rpt_slow_v"), "a.csv");
+  const int b = Start(TolGood("rpt_slow_v"), "b.csv");
+  EXPECT_EQ(WaitProcess(a), 0) << Slurp("a.csv.err");
+  EXPECT_EQ(WaitProcess(b), 0) << Slurp("b.csv.err");
+  // Each printed exactly the rows of a run alone: no good twice, no
+  // doubled total.
+  EXPECT_EQ(Slurp("a.csv"), alone.out);
+  EXPECT_EQ(Slurp("b.csv"), alone.out);
+  EXPECT_EQ(LastKind(), host::CalculationState::kSucceeded);
+  // A bound too short to wait for the other run: refused, naming both.
+  const int c = Start(TolGood("rpt_slow_v"), "c.csv");
+  while (LastKind() != host::CalculationState::kRunning)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const ProcessResult d = Rptcalc(TolGood("rpt_fy_v", {"--wait", "0.2"}));
+  EXPECT_EQ(d.status, 1);
+  EXPECT_NE(d.err.find("Workstation 'WS1' is already calculating the report table 'rpt_tol_good'"),
+            std::string::npos)
+      << d.err;
+  EXPECT_EQ(WaitProcess(c), 0);
+}
+
+TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
+  const int pid = Start(TolGood("rpt_slow_v"), "killed.csv");
+  while (LastKind() != host::CalculationState::kRunning)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ::kill(pid, SIGKILL);
+  EXPECT_EQ(WaitProcess(pid), 128 + SIGKILL);
+  ProcessResult r = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}));
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("rpt_tol_good for workstation WS1 was interrupted"), std::string::npos)
+      << r.err;
+  // A run that fails half way: the mark names the error.
+  EXPECT_EQ(Rptcalc(TolGood("no_such_view")).status, 1);
+  r = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}));
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find(" failed at "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no_such_view"), std::string::npos) << r.err;
+  // A good run clears the mark.
+  EXPECT_EQ(Rptcalc(TolGood("rpt_fy_v")).status, 0);
+  r = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_P(GuardsTest, FilesAndOutputsAreGuarded) {
+  ASSERT_EQ(Rptcalc(TolGood("rpt_fy_v")).status, 0);
+  const std::string before = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"})).out;
+  // A trace file that is a database (by its header, or the same file under
+  // another name) is refused before anything is opened.
+  if (!pg()) {
+    const std::string alias = dir_.File("alias.db");
+    std::filesystem::create_hard_link(report_, alias);
+    for (const std::string& trace : {report_, alias, source_}) {
+      ExpectUsageError(Rptcalc(TolGood("rpt_fy_v", {"--trace", trace})), "is a database");
+    }
+  }
+  EXPECT_EQ(Rptcalc(TolGood("rpt_fy_v", {"--no-calc"})).out, before);
+  // Output that cannot be written fails the command.
+  const int pid = StartProcess(RPTCALC_EXE, TolGood("rpt_fy_v", {"--no-calc"}), dir_.path(), Env(),
+                               "/dev/full", dir_.File("full.err"));
+  EXPECT_EQ(WaitProcess(pid), 1);
+  EXPECT_NE(Slurp("full.err").find("could not be written to the standard output"),
+            std::string::npos)
+      << Slurp("full.err");
+}
+
+TEST(GuardsNoServer, ServerThatNeverAnswersEndsWithinTheConnectTimeout) {
+  // A listener that accepts connections and never says a word.
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(s, 8), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+  const std::string url = "postgresql://rpt@127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) +
+                          "/hospital?connect_timeout=1";
+  TempDir dir;
+  const auto start = std::chrono::steady_clock::now();
+  const ProcessResult r = RunProcess(RPTCALC_EXE, {"run", "Rpt_Tol_Good", "--db", url, "--no-calc"},
+                                     dir.path(), {{"QEV_REGISTRY", dir.File("classes.reg")}});
+  const auto took = std::chrono::steady_clock::now() - start;
+  ::close(s);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("timeout expired"), std::string::npos) << r.err;
+  EXPECT_LT(took, std::chrono::seconds(20));  // a bound against a hang, not a speed target
+}
+
+}  // namespace
+}  // namespace qev::testing
