@@ -2,6 +2,7 @@
 // department and day send, as the tracing proxy records them, and the
 // detail conditions they hand out.
 #include "platform/dispatch.h"
+#include "platform/error.h"
 #include "tests/daily/daily_fixture.h"
 
 namespace qev::testing {
@@ -96,6 +97,10 @@ TEST_P(DailyStatementsTest, InpatientDaysAndRegistrations) {
   t.CalcuRpt(reg, 1, 2);
   EXPECT_EQ(t.CallsOn("source1"), (Calls{"CondAfterStr(DepaID<>'')",
                                          "OpenRs(select DepaID,JzrDay from rpt_mz_reg_v where  DepaID<>'')"}));
+  // A report table that is not a name is refused before any statement.
+  Let(reg, "RptTab", Variant("rpt_regcz_day where 1=1 --"));
+  EXPECT_EQ(ErrorNumberOf([&] { t.CalcuRpt(reg, 1, 1); }), kErrBadStatement);
+  EXPECT_TRUE(t.CallsOn("report").empty());
 }
 
 TEST_P(DailyStatementsTest, DetailConditions) {
