@@ -29,6 +29,9 @@ const Built kBuilt[] = {
     {"Rpt_Tol_Type", &MakeRpt_Tol_Type},
     {"Rpt_Tol_TypeDx", &MakeRpt_Tol_TypeDx},
     {"Rpt_Kc_Zz", &MakeRpt_Kc_Zz},
+    {"Rpt_Tol_Day", &MakeRpt_Tol_Day},
+    {"Rpt_Zy_Day", &MakeRpt_Zy_Day},
+    {"Rpt_RegCz_Day", &MakeRpt_RegCz_Day},
 };
 
 class ReportFactory : public ClassFactory {

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "frame/Func_Mode.h"
-#include "frame/sql_quote.h"
 #include "frame/row_loop.h"
+#include "frame/sql_quote.h"
 #include "platform/checked.h"
 
 namespace qev::frame {
@@ -27,47 +27,61 @@ std::string CategoryReport::QtyFieldStr() const {
 
 std::string CategoryReport::QtyKeyValue(const Recordset& rs) const {
   const std::string S = ValueSplitStr();
-  switch (QtyIndex_) {
-    case 1: return ConcatText(rs.Fields("RegID")) + S + ConcatText(rs.Fields("Name"));
-    case 2:
-      return ConcatText(rs.Fields("RegID")) + S + ConcatText(rs.Fields("Name")) + S +
-             ConcatText(rs.Fields("JzrDay"));
-    case 3: return ConcatText(rs.Fields("ID"));
-    default: return "";
+  const std::string fields = QtyFieldStr();
+  std::string key;
+  size_t start = 0;
+  while (start < fields.size()) {
+    size_t comma = fields.find(',', start);
+    if (comma == std::string::npos) comma = fields.size();
+    if (start > 0) key += S;
+    key += ConcatText(rs.Fields(fields.substr(start, comma - start)));
+    start = comma + 1;
   }
+  return key;
 }
 
 void CategoryReport::CalcuQtyOverDatabases(const SourceArgs& sources,
                                            const std::string& key_field) {
-  RptQueryObj().DeleteRecord("tem_rpt_qty", "computer='" + Quote(ComputerName()) + "'");
+  MergeQtyOverDatabases(sources, key_field, /*by_day=*/false, [&](const Recordset& rs) {
+    ChangeQty(rs.Fields("ObjField").ToText(), rs.Fields("Sfamt").ToDouble());
+  });
+}
+
+void CategoryReport::MergeQtyOverDatabases(const SourceArgs& sources,
+                                           const std::string& key_field, bool by_day,
+                                           const std::function<void(const Recordset&)>& count) {
+  const std::string CN = Quote(ComputerName());
+  RptQueryObj().DeleteRecord("tem_rpt_qty", "computer='" + CN + "'");
   const std::string S = ValueSplitStr();
-  const std::string fields = "temid,computer," + QtyFieldStr() + ",objfield,amt";
+  const std::string keys = QtyFieldStr();
+  const std::string fields =
+      "temid,computer," + keys + ",objfield," + (by_day ? "jzrday," : "") + "amt";
   // Databases 1 and 2 always (this path is taken for any SourceNum but 1),
   // database 3 when SourceNum reaches it.
   const int last = sources.SourceNum > 2 ? 3 : 2;
   for (int k = 1; k <= last; ++k) {
     const QueryObj Q = sources.Source(k);
     const std::string W = WhereOf(Q);
-    const Recordset rs = Q.OpenRs("select " + key_field + " ," + QtyFieldStr() +
-                                  ",sum(amt) as SfAmt from " + SourceViewName_ + W +
-                                  " group by " + key_field + "," + QtyFieldStr());
+    const Recordset rs =
+        Q.OpenRs("select " + key_field + " ," + keys + (by_day ? ",jzrday" : "") +
+                 ",sum(amt) as SfAmt from " + SourceViewName_ + W + " group by " + key_field +
+                 (by_day ? ",jzrday," : ",") + keys);
     ForEachRow(rs, [&](int16_t) {
       const Variant temid = RptQueryObj().SnValue("TempID");
-      ValueList V(S, {temid, ComputerName()});
       // The key is itself a piece of a value list, one value per key column.
-      const std::string key = QtyKeyValue(rs);
-      const std::string values = V.str() + S + key + S +
-                                 JoinValues(S, {rs.Fields(key_field), rs.Fields("Sfamt")});
+      std::string values = JoinValues(S, {temid, ComputerName()}) + S + QtyKeyValue(rs) + S +
+                           ConcatText(rs.Fields(key_field));
+      if (by_day) values += S + ConcatText(rs.Fields("Jzrday"));
+      values += S + ConcatText(rs.Fields("Sfamt"));
       RptQueryObj().InsertRecord("tem_rpt_qty", fields, values);
     });
     rs.Close();
   }
   const Recordset rs = RptQueryObj().OpenRs(
-      "select ObjField ,sum(amt) as SfAmt from tem_rpt_qty  where computer='" + Quote(ComputerName()) +
-      "' group by objfield," + QtyFieldStr());
-  ForEachRow(rs, [&](int16_t) {
-    ChangeQty(rs.Fields("ObjField").ToText(), rs.Fields("Sfamt").ToDouble());
-  });
+      std::string("select ObjField ") + (by_day ? ",jzrday" : "") +
+      ",sum(amt) as SfAmt from tem_rpt_qty  where computer='" + CN + "' group by objfield," +
+      (by_day ? "jzrday," : "") + keys);
+  ForEachRow(rs, [&](int16_t) { count(rs); });
   rs.Close();
 }
 

@@ -38,8 +38,9 @@ class CategoryReport : public ReportComponent {
 
   // The key columns that QtyIndex counts: 1 "RegID,Name", 2
   // "RegID,Name,JzrDay", 3 "ID", anything else "" (the statements that use
-  // it then fail in the database).
-  std::string QtyFieldStr() const;
+  // it then fail in the database). A report whose rows are split by day
+  // already groups by the day and knows no key 2.
+  virtual std::string QtyFieldStr() const;
   // The key of the current source row: the values of the QtyFieldStr
   // columns joined by the value-list separator ("" for an unknown index), so
   // that it fills those columns of a tem_rpt_qty value list.
@@ -52,6 +53,14 @@ class CategoryReport : public ReportComponent {
   // ChangeQty. key_field is the source column whose values are the report
   // rows' keys (ObjField, or TypeField in a report per category).
   void CalcuQtyOverDatabases(const SourceArgs& sources, const std::string& key_field);
+
+  // The merge itself, also for groups split by day. With `by_day` each
+  // group is also a day (source column jzrday, kept in tem_rpt_qty's
+  // jzrday); `count` is called for each (key_field[, jzrday], key) group
+  // read back summed over the databases, with the fields ObjField[,
+  // jzrday] and SfAmt.
+  void MergeQtyOverDatabases(const SourceArgs& sources, const std::string& key_field,
+                             bool by_day, const std::function<void(const Recordset&)>& count);
 
   // Counts one key of the row `Name`: qty + 1 when the key's amounts sum
   // above 0, qty - 1 below 0, nothing at 0. The row must exist.

@@ -373,7 +373,11 @@ TEST_F(GoodsRun, ComponentErrorsExitWithOne) {
                              "RptTab=rpt_zy_good", "--trace", "t.jsonl"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "rptcalc: error 13, qevRptCalLib.Rpt_Zy_Good, Type mismatch\n");
+  // The component's error as it raised it, then what rptcalc knows of where.
+  EXPECT_EQ(r.err,
+            "rptcalc: error 13, qevRptCalLib.Rpt_Zy_Good, Type mismatch\n"
+            "rptcalc: while calculating Rpt_Zy_Good for workstation WS1 on report database "
+            "report.db\n");
   EXPECT_EQ(Rows("report.db",
                  "select headstr from rpt_header where computer='WS1' and rpttab='rpt_zy_good'")
                 .size(),
@@ -388,7 +392,7 @@ TEST_F(GoodsRun, ComponentErrorsExitWithOne) {
   // A class whose calculation is not built yet.
   r = Rptcalc({"run", "Rpt_Zy_Type", "--db", "report.db", "--set", "RptTab=rpt_tol_good"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(Lines(r.err).size(), 1u);
+  EXPECT_EQ(Lines(r.err).size(), 2u);
   EXPECT_EQ(r.err.rfind("rptcalc: error 32001, qevRptCalLib.Rpt_Zy_Type, ", 0), 0u) << r.err;
 }
 

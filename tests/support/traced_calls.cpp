@@ -18,11 +18,16 @@ void TracedCalls::Attach(const Variant& report) const {
 }
 
 void TracedCalls::CalcuRpt(const Variant& report, int16_t source_num, int passed) const {
+  CallWithSources(report, "CalcuRpt", source_num, passed);
+}
+
+Variant TracedCalls::CallWithSources(const Variant& report, const std::string& method,
+                                     int16_t source_num, int passed) const {
   Attach(report);
   ArgList args;
   args.Value(Variant(source_num));
   for (int k = 1; k <= passed; ++k) args.Value(Source(k));
-  Invoke(report, "CalcuRpt", kInvokeMethod, args);
+  return Invoke(report, method, kInvokeMethod, args);
 }
 
 std::vector<std::string> TracedCalls::CallsOn(const std::string& object) const {

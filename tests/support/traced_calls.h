@@ -25,6 +25,10 @@ class TracedCalls {
   Variant Source(int k) const { return Variant(sources_[k - 1]); }
   // Attach, then CalcuRpt(source_num, the first `passed` traced sources).
   void CalcuRpt(const Variant& report, int16_t source_num, int passed) const;
+  // Attach, then `method`(source_num, the first `passed` traced sources),
+  // e.g. CalcuDayQty or GetAllQty; returns its result.
+  Variant CallWithSources(const Variant& report, const std::string& method, int16_t source_num,
+                          int passed) const;
   // "member(arg|arg)" of every call recorded on `object`, in call order.
   std::vector<std::string> CallsOn(const std::string& object) const;
 

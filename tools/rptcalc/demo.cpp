@@ -362,6 +362,33 @@ void FillCharges(const qev::Variant& query, int scale, int share, Dice& dice,
   ins.Flush();
 }
 
+// The outpatient registrations of one campus: one record per registration
+// with the clinic, the doctor and the time; a few are withdrawn the same
+// day (the registration view leaves them out). `prefix` keeps the
+// registration ids of the campuses apart.
+void FillRegistrations(const qev::Variant& query, int scale, int share, Dice& dice,
+                       const std::string& prefix) {
+  std::vector<std::string> depts;
+  for (const auto& d : demo::Departments())
+    if (d.clinical) depts.emplace_back(d.id);
+  const size_t count = static_cast<size_t>(450) * scale * share / 100;
+  BulkInsert ins(query, "mz_reg", "RegID,Name,DepaID,DoctorID,iDate,Amt,Cancelled");
+  const auto surnames = demo::Surnames();
+  const auto given = demo::GivenNames();
+  for (size_t i = 0; i < count; ++i) {
+    const int day = dice.Between(1, 31);
+    const int dept = dice.Between(0, static_cast<int>(depts.size()) - 1);
+    const std::string doctor = fmt::format("D{:03}", dept * 4 + dice.Between(0, 3) + 1);
+    const std::string name = std::string(surnames[dice.Between(0, static_cast<int>(surnames.size()) - 1)]) +
+                             std::string(given[dice.Between(0, static_cast<int>(given.size()) - 1)]);
+    const std::string time = dice.DateTime(day, day, 7, 16);
+    const bool cancelled = dice.Chance(3);
+    ins.Row({Q(fmt::format("{}R{:06}", prefix, i + 1)), Q(name), Q(depts[dept]), Q(doctor), Q(time),
+             dept % 3 == 0 ? "12.00" : "6.00", cancelled ? "1" : "0"});
+  }
+  ins.Flush();
+}
+
 bool IsDemoDatabase(const std::string& path) {
   try {
     const DatabaseLocation location = DatabaseLocation::Parse(path);
@@ -464,6 +491,16 @@ constexpr Showcase kShowcase[] = {
      "GetDetailCondStr=01"},
     {"Rpt_Tol_TypeDx", "收费项目统计 — outpatient charges per invoice item", "rpt_mz_fee_v",
      "rpt_tol_typedx", nullptr, "", "TypeField=fpxmid;QtyIndex=1", "GetAllQty=2,@source1"},
+    // The month day by day: charges per department, then the patients each
+    // department charged per day, with the day counts of the whole hospital
+    // in the header; registrations per clinic and day.
+    {"Rpt_Tol_Day", "科室收费日报 — outpatient charges per department, day by day",
+     "rpt_mz_fee_v", "rpt_tol_day", nullptr, "", "ObjField=DepaID;AmtQty=1"},
+    {"Rpt_Tol_Day", "科室收费人次日报 — patients charged per department and day", "rpt_mz_fee_v",
+     "rpt_tol_day", nullptr, "", "ObjField=DepaID;AmtQty=0;QtyIndex=1",
+     "CalcuDayQty=2,@source1;UpdateHeader=@result"},
+    {"Rpt_RegCz_Day", "挂号科室日报 — registrations per department and day", "rpt_mz_reg_v",
+     "rpt_regcz_day"},
 };
 
 }  // namespace
@@ -521,15 +558,18 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
   // The charges draw from dice of their own, so that the pharmacy data stay
   // as they were before the charges joined the demo.
   Dice charge_dice(kSeed + 1);
+  Dice registration_dice(kSeed + 2);
   for (const auto& c : campuses) {
     const qev::Variant query(DatabaseLocation::Parse(*c.path).OpenQueryObj());
     qev::schema::Apply(query, "goods_sources");
     qev::schema::Apply(query, "stock_sources");
     qev::schema::Apply(query, "hospital_lookups");
     qev::schema::Apply(query, "category_sources");
+    qev::schema::Apply(query, "registration_sources");
     FillLookups(query, goods);
     FillCampus(query, goods, std::max(scale, 1), c.share, dice, progress, c.label);
     FillCharges(query, std::max(scale, 1), c.share, charge_dice, c.prefix);
+    FillRegistrations(query, std::max(scale, 1), c.share, registration_dice, c.prefix);
     MarkAsDemo(query, scale, c.label);
   }
   progress.Clear();

@@ -1,8 +1,9 @@
 // `rptcalc demo`: builds a deterministic demo hospital (a report database
 // and the databases of two campuses as sources, with goods, departments,
 // doctors, suppliers and a month of dispensing, stock movements, inpatient
-// charges of goods and outpatient charges) and runs every goods report, the
-// month stock ledger and the charge reports by category over the two
+// charges of goods, outpatient charges and registrations) and runs every
+// goods report, the month stock ledger, the charge reports by category and
+// day by day and the registrations by department and day over the two
 // sources.
 #pragma once
 
