@@ -29,6 +29,9 @@ const Built kBuilt[] = {
     {"Rpt_Tol_Type", &MakeRpt_Tol_Type},
     {"Rpt_Tol_TypeDx", &MakeRpt_Tol_TypeDx},
     {"Rpt_Kc_Zz", &MakeRpt_Kc_Zz},
+    {"Rpt_Zy_Type", &MakeRpt_Zy_Type},
+    {"Rpt_Zy_TypeDx", &MakeRpt_Zy_TypeDx},
+    {"Rpt_KcRk_Price", &MakeRpt_KcRk_Price},
 };
 
 class ReportFactory : public ClassFactory {

@@ -17,5 +17,8 @@ Object MakeRpt_Kc_Query(const ClassSpec& spec);
 Object MakeRpt_Tol_Type(const ClassSpec& spec);
 Object MakeRpt_Tol_TypeDx(const ClassSpec& spec);
 Object MakeRpt_Kc_Zz(const ClassSpec& spec);
+Object MakeRpt_Zy_Type(const ClassSpec& spec);
+Object MakeRpt_Zy_TypeDx(const ClassSpec& spec);
+Object MakeRpt_KcRk_Price(const ClassSpec& spec);
 
 }  // namespace qev::frame
