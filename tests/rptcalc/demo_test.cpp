@@ -25,7 +25,8 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // no progress lines when standard error is no terminal
   for (const char* cls : {"Rpt_Tol_Good", "Rpt_Fy_Good", "Rpt_Zy_Good", "Rpt_KcCk", "Rpt_KcRk",
-                          "Rpt_Kc_Count", "Rpt_Kc_Zz", "Rpt_Tol_Type", "Rpt_Tol_TypeDx"})
+                          "Rpt_Kc_Count", "Rpt_Kc_Zz", "Rpt_Tol_Type", "Rpt_Tol_TypeDx",
+                          "Rpt_Zy_Type", "Rpt_Zy_TypeDx", "Rpt_KcRk_Price"})
     EXPECT_NE(r.out.find(std::string("$ rptcalc run ") + cls + " "), std::string::npos) << cls;
   EXPECT_NE(r.out.find(dir_.File("a/hospital_source1.db")), std::string::npos);
   EXPECT_NE(r.out.find("阿莫西林胶囊"), std::string::npos);
@@ -69,6 +70,17 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
     registrations += amt > 0 ? 1 : amt < 0 ? -1 : 0;
   EXPECT_LT(registrations, static_cast<int>(by_registration.size()));  // refunds cancel
   EXPECT_NE(r.out.find("GetAllQty  " + std::to_string(registrations) + "\n"), std::string::npos);
+
+  // The inpatient prescriptions per ward add up to their views, and every
+  // ward's amount splits into dispensed and not dispensed.
+  double prescribed = 0;
+  for (const char* src : {"a/hospital_source1.db", "a/hospital_source2.db"})
+    prescribed += Rows(src, "select sum(Amt) from rpt_zyqd_v where iDate<'2024-04-01'")[0][0].ToDouble();
+  const auto wards = Rows("a/hospital.db", "select sum(amt),sum(doamt)+sum(nodoamt),count(*) "
+                                           "from rpt_zy_type where computer='DEMO'");
+  EXPECT_NEAR(wards[0][0].ToDouble(), prescribed, 1e-6);
+  EXPECT_NEAR(wards[0][1].ToDouble(), prescribed, 1e-6);
+  EXPECT_EQ(wards[0][2].ToInt32(), 10);
 
   // Lookups for the later report families are there too.
   EXPECT_EQ(Rows("a/hospital.db", "select * from qev_pub_depa").size(), 13u);
