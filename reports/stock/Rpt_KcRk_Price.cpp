@@ -115,7 +115,8 @@ class Rpt_KcRk_Price : public ReportComponent {
             JoinValues(S, {date, FormatDec(qty), rate, unit, id, price, amount}), cond);
       } else if (date.serial == stored.serial) {
         // Prices per base unit; a rate of 0 on either side ends the
-        // calculation with the division error.
+        // calculation with the division error. A kept row whose price or
+        // rate a host cleared (Null) is not compared and stays.
         const Variant fresh = VarDiv(Variant(price), Variant(rate));
         const Variant kept = VarDiv(rs.Fields("JhPrice"), rs.Fields("unitrate"));
         if (!kept.IsNull() && fresh.ToDouble() < kept.ToDouble()) {
