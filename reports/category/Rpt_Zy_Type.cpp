@@ -63,11 +63,11 @@ class Rpt_Zy_Type : public CategoryReport {
       const std::string W = WhereOf(Q);
       const bool split = IsDoView();
       const std::string sql =
-          split ? "select " + ObjField_ + "," + TypeField_ + ",sum(Amt) as f_amt,isdoamt from " +
-                      SourceViewName_ + W + " group by  " + ObjField_ + "," + TypeField_ +
-                      ",isdoamt"
-                : "select " + ObjField_ + "," + TypeField_ + ",sum(Amt) as f_amt from " +
-                      SourceViewName_ + W + " group by  " + ObjField_ + "," + TypeField_;
+          split
+              ? "select " + ObjField_ + "," + TypeField_ + ",sum(Amt) as f_amt,isdoamt from " +
+                    SourceViewName_ + W + " group by  " + ObjField_ + "," + TypeField_ + ",isdoamt"
+              : "select " + ObjField_ + "," + TypeField_ + ",sum(Amt) as f_amt from " +
+                    SourceViewName_ + W + " group by  " + ObjField_ + "," + TypeField_;
       const Recordset rs = Q.OpenRs(sql);
       ForEachRow(rs, [&](int16_t) {
         const std::string Name = rs.Fields(ObjField_).ToText();
@@ -85,8 +85,7 @@ class Rpt_Zy_Type : public CategoryReport {
   // category and, for the views with the flag, doamt (flag 1) or nodoamt
   // (any other flag). The row is inserted with qty 0 on first sight; a
   // column first touched by an update starts from 0.
-  void ChangeDoValue(const std::string& Name, const std::string& TypeID, double Amt,
-                     int16_t flag) {
+  void ChangeDoValue(const std::string& Name, const std::string& TypeID, double Amt, int16_t flag) {
     const std::string S = ValueSplitStr();
     const std::string cond =
         "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";

@@ -77,11 +77,11 @@ class Rpt_Zy_TypeDx : public CategoryReport {
       const QueryObj Q = sources.Source(k);
       const std::string W = WhereOf(Q);
       const bool split = IsDoView();
-      const std::string sql =
-          split ? "select " + TypeField_ + ",sum(Amt) as f_amt,isdoamt  from " + SourceViewName_ +
-                      W + " group by  " + TypeField_ + ",isdoamt"
-                : "select " + TypeField_ + ",sum(Amt) as f_amt from " + SourceViewName_ + W +
-                      " group by  " + TypeField_;
+      const std::string sql = split ? "select " + TypeField_ + ",sum(Amt) as f_amt,isdoamt  from " +
+                                          SourceViewName_ + W + " group by  " + TypeField_ +
+                                          ",isdoamt"
+                                    : "select " + TypeField_ + ",sum(Amt) as f_amt from " +
+                                          SourceViewName_ + W + " group by  " + TypeField_;
       const Recordset rs = Q.OpenRs(sql);
       ForEachRow(rs, [&](int16_t) {
         const std::string Name = rs.Fields(TypeField_).ToText();
@@ -181,8 +181,6 @@ class Rpt_Zy_TypeDx : public CategoryReport {
 
 }  // namespace
 
-Object MakeRpt_Zy_TypeDx(const ClassSpec& spec) {
-  return std::make_shared<Rpt_Zy_TypeDx>(spec);
-}
+Object MakeRpt_Zy_TypeDx(const ClassSpec& spec) { return std::make_shared<Rpt_Zy_TypeDx>(spec); }
 
 }  // namespace qev::frame

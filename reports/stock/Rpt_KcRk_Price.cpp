@@ -68,9 +68,9 @@ class Rpt_KcRk_Price : public ReportComponent {
       const QueryObj Q = sources.Source(k);
       const std::string W = WhereOf(Q);
       const std::string obj = ObjField();
-      const Recordset rs = Q.OpenRs("select idate," + obj +
-                                    ",Qty,UnitRate,UnitName,jhprice,jhAmt from " +
-                                    SourceViewName_ + W);
+      const Recordset rs =
+          Q.OpenRs("select idate," + obj + ",Qty,UnitRate,UnitName,jhprice,jhAmt from " +
+                   SourceViewName_ + W);
       ForEachRow(rs, [&](int16_t) {
         // A Null date, quantity, rate, unit, price or amount ends the
         // calculation with the conversion error; a receipt without a
@@ -98,9 +98,9 @@ class Rpt_KcRk_Price : public ReportComponent {
     const std::string S = ValueSplitStr();
     const std::string cond =
         "name='" + Quote(id) + "' and computer='" + Quote(ComputerName()) + "'";
-    const Recordset rs =
-        RptQueryObj().OpenRs("select computer,iDate,Name,JhPrice,qty,UnitRate,UnitName, Jhamt from " +
-                             RptTab_ + " where " + cond);
+    const Recordset rs = RptQueryObj().OpenRs(
+        "select computer,iDate,Name,JhPrice,qty,UnitRate,UnitName, Jhamt from " + RptTab_ +
+        " where " + cond);
     if (rs.RecordCount() == 0) {
       // The date goes in as its text (yyyy-mm-dd, with the time of day
       // when it has one).
@@ -120,9 +120,9 @@ class Rpt_KcRk_Price : public ReportComponent {
         const Variant fresh = VarDiv(Variant(price), Variant(rate));
         const Variant kept = VarDiv(rs.Fields("JhPrice"), rs.Fields("unitrate"));
         if (!kept.IsNull() && fresh.ToDouble() < kept.ToDouble()) {
-          RptQueryObj().UpdateRecord(
-              RptTab_, "qty,UnitRate,UnitName,Name,JhPrice,Jhamt",
-              JoinValues(S, {FormatDec(qty), rate, unit, id, price, amount}), cond);
+          RptQueryObj().UpdateRecord(RptTab_, "qty,UnitRate,UnitName,Name,JhPrice,Jhamt",
+                                     JoinValues(S, {FormatDec(qty), rate, unit, id, price, amount}),
+                                     cond);
         }
       }
     }
@@ -159,8 +159,6 @@ class Rpt_KcRk_Price : public ReportComponent {
 
 }  // namespace
 
-Object MakeRpt_KcRk_Price(const ClassSpec& spec) {
-  return std::make_shared<Rpt_KcRk_Price>(spec);
-}
+Object MakeRpt_KcRk_Price(const ClassSpec& spec) { return std::make_shared<Rpt_KcRk_Price>(spec); }
 
 }  // namespace qev::frame
