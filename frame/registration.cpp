@@ -32,6 +32,9 @@ const Built kBuilt[] = {
     {"Rpt_Tol_Day", &MakeRpt_Tol_Day},
     {"Rpt_Zy_Day", &MakeRpt_Zy_Day},
     {"Rpt_RegCz_Day", &MakeRpt_RegCz_Day},
+    {"Rpt_Zy_Type", &MakeRpt_Zy_Type},
+    {"Rpt_Zy_TypeDx", &MakeRpt_Zy_TypeDx},
+    {"Rpt_KcRk_Price", &MakeRpt_KcRk_Price},
 };
 
 class ReportFactory : public ClassFactory {

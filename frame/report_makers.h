@@ -20,5 +20,8 @@ Object MakeRpt_Kc_Zz(const ClassSpec& spec);
 Object MakeRpt_Tol_Day(const ClassSpec& spec);
 Object MakeRpt_Zy_Day(const ClassSpec& spec);
 Object MakeRpt_RegCz_Day(const ClassSpec& spec);
+Object MakeRpt_Zy_Type(const ClassSpec& spec);
+Object MakeRpt_Zy_TypeDx(const ClassSpec& spec);
+Object MakeRpt_KcRk_Price(const ClassSpec& spec);
 
 }  // namespace qev::frame

@@ -51,16 +51,6 @@ class Rpt_Tol_TypeDx : public CategoryReport {
   }
 
  private:
-  // The category table that belongs to TypeField, derived on every read.
-  std::string TypeTab() const {
-    const std::string field = ToLowerAscii(TypeField_);
-    if (field == "bbxm1id") return "qev_pub_type_bbxm1";
-    if (field == "bbxm2id") return "qev_pub_type_bbxm2";
-    if (field == "tjxm1id") return "qev_pub_type_tjxm1";
-    if (field == "fpxmid") return "qev_pub_type_fpxm";
-    return "";
-  }
-
   void CalcuRpt(const SourceArgs& sources) {
     CommonPreamble();
     CalcuSourceDb(sources);

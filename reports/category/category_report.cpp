@@ -8,6 +8,7 @@
 #include "frame/row_loop.h"
 #include "frame/sql_quote.h"
 #include "platform/checked.h"
+#include "platform/ci_map.h"
 
 namespace qev::frame {
 
@@ -85,9 +86,24 @@ void CategoryReport::MergeQtyOverDatabases(const SourceArgs& sources,
   rs.Close();
 }
 
+void CategoryReport::CalcuQtyPerDatabase(const SourceArgs& sources,
+                                         const std::string& key_field) {
+  for (int k = 1; k <= sources.Count(); ++k) {
+    const QueryObj Q = sources.Source(k);
+    const std::string W = WhereOf(Q);
+    const Recordset rs = Q.OpenRs("select " + key_field + " ,sum(amt) as sfAmt from " +
+                                  SourceViewName_ + W + " group by " + key_field + ",zydjid");
+    ForEachRow(rs, [&](int16_t) {
+      ChangeQty(rs.Fields(key_field).ToText(), rs.Fields("sfamt").ToDouble());
+    });
+    rs.Close();
+  }
+}
+
 void CategoryReport::ChangeQty(const std::string& Name, double Amt) {
   if (Amt == 0) return;
-  const std::string cond = "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";
+  const std::string cond =
+      "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";
   const Recordset rs = RptQueryObj().OpenRs("select qty from " + RptTab_ + "  where " + cond);
   const Variant qty = rs.Fields("qty");
   const Variant changed = Amt > 0 ? VarAdd(qty, Variant(int16_t{1})) : VarSub(qty, Variant(int16_t{1}));
@@ -131,6 +147,31 @@ void CategoryReport::FinishRows(double total, const NameStep& name_step) {
                                "computer='" + Quote(ComputerName()) + "' and name='" + Quote(name) + "'");
   });
   rs.Close();
+}
+
+void CategoryReport::FinishNames(const NameStep& name_step) {
+  const std::string S = ValueSplitStr();
+  const Recordset rs = RptQueryObj().OpenRs("select name,nameid from " + RptTab_ +
+                                            "  where computer='" + Quote(ComputerName()) + "'");
+  ForEachRow(rs, [&](int16_t) {
+    const std::string name = ConcatText(rs.Fields("name"));
+    std::string F = "nameid";
+    ValueList V(S, {name});
+    name_step(name, &F, &V);
+    RptQueryObj().UpdateRecord(
+        RptTab_, F, V.str(),
+        "computer='" + Quote(ComputerName()) + "' and name='" + Quote(name) + "'");
+  });
+  rs.Close();
+}
+
+std::string CategoryReport::TypeTab() const {
+  const std::string field = ToLowerAscii(TypeField_);
+  if (field == "bbxm1id") return "qev_pub_type_bbxm1";
+  if (field == "bbxm2id") return "qev_pub_type_bbxm2";
+  if (field == "tjxm1id") return "qev_pub_type_tjxm1";
+  if (field == "fpxmid") return "qev_pub_type_fpxm";
+  return "";
 }
 
 std::string CategoryReport::FormatFixed2(double value) {

@@ -61,10 +61,22 @@ class CategoryReport : public ReportComponent {
   // jzrday] and SfAmt.
   void MergeQtyOverDatabases(const SourceArgs& sources, const std::string& key_field,
                              bool by_day, const std::function<void(const Recordset&)>& count);
+  // The inpatient key counts: for database 1, database 2 when SourceNum > 1
+  // and database 3 when SourceNum > 2, each by itself, the sums of the
+  // (key_field, zydjid) groups counted with ChangeQty. An inpatient
+  // registration found in two databases counts in each; tem_rpt_qty is not
+  // used.
+  void CalcuQtyPerDatabase(const SourceArgs& sources, const std::string& key_field);
 
   // Counts one key of the row `Name`: qty + 1 when the key's amounts sum
   // above 0, qty - 1 below 0, nothing at 0. The row must exist.
   void ChangeQty(const std::string& Name, double Amt);
+
+  // The category table that belongs to TypeField (compared in lower case):
+  // bbxm1id, bbxm2id, tjxm1id, fpxmid name qev_pub_type_bbxm1,
+  // qev_pub_type_bbxm2, qev_pub_type_tjxm1, qev_pub_type_fpxm; any other
+  // column "". Derived on every read.
+  std::string TypeTab() const;
 
   // The sum of amt over the workstation's rows of RptTab; 0 when it is Null.
   double WorkstationTotal() const;
@@ -79,6 +91,12 @@ class CategoryReport : public ReportComponent {
   // then the display name by `name_step`, written with one UpdateRecord on
   // the row's key.
   void FinishRows(double total, const NameStep& name_step);
+
+  // The last pass of the inpatient reports, which compute no average or
+  // share: for each of the workstation's rows of RptTab, nameid (the key)
+  // and the display name by `name_step`, written with one UpdateRecord on
+  // the row's key.
+  void FinishNames(const NameStep& name_step);
 
   // `value` with two decimals ("0.00"): rounded half away from zero on the
   // shortest decimal text that reads back as the same double; "." as the

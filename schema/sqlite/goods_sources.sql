@@ -47,7 +47,12 @@ create table if not exists fy_detail (
 create index if not exists fy_detail_good on fy_detail (goodid, MzZy);
 
 -- Inpatient charges of goods: prescriptions (ZyQd), ward accounts (ZyJz)
--- and settled accounts (ZyJs).
+-- and settled accounts (ZyJs). Each line belongs to an inpatient
+-- registration (zydjid) in a ward (DepaID) under a doctor (DoctorID) and
+-- carries the charge categories of the category reports (bbxm1id, bbxm2id,
+-- tjxm1id, fpxmid, two-digit ids as in category_sources). isdoamt says
+-- whether the good of a prescription or ward account was already dispensed
+-- (1) or not yet (0); settled accounts keep no such flag.
 create table if not exists zy_good_fee (
   id integer primary key,
   Kind text not null,
@@ -55,7 +60,15 @@ create table if not exists zy_good_fee (
   iDate text,
   Qty real,
   UnitRate real,
-  Amt real
+  Amt real,
+  zydjid text,
+  DepaID text,
+  DoctorID text,
+  bbxm1id text,
+  bbxm2id text,
+  tjxm1id text,
+  fpxmid text,
+  isdoamt integer
 );
 
 -- Dispensing per good and kind (goods totals, dispensing totals).
@@ -73,9 +86,22 @@ create view if not exists rpt_kcrk_v as
 create view if not exists rpt_kc_count_v as
   select goodid, Type, YfCkID, iDate, Qty, UnitRate, JhPrice, UnitPrice from kc_move;
 -- Inpatient views: prescriptions count in base units, accounts as stored.
+-- The inpatient category reports read the same views: CountDate is the day
+-- a charge is counted on (yyyy-mm-dd), zydjid the registration they count,
+-- and the dispensed flag isdoamt of prescriptions and ward accounts splits
+-- their amounts.
 create view if not exists rpt_zyqd_v as
-  select goodid, iDate, Qty, UnitRate, Amt from zy_good_fee where Kind = 'qd';
+  select goodid, iDate, Qty, UnitRate, Amt,
+         zydjid, DepaID, DoctorID, date(iDate) as CountDate,
+         bbxm1id, bbxm2id, tjxm1id, fpxmid, isdoamt
+  from zy_good_fee where Kind = 'qd';
 create view if not exists rpt_zyjz_v as
-  select goodid, iDate, Qty * UnitRate as qty, Amt as amt from zy_good_fee where Kind = 'jz';
+  select goodid, iDate, Qty * UnitRate as qty, Amt as amt,
+         zydjid, DepaID, DoctorID, date(iDate) as CountDate,
+         bbxm1id, bbxm2id, tjxm1id, fpxmid, isdoamt
+  from zy_good_fee where Kind = 'jz';
 create view if not exists rpt_zyjs_v as
-  select goodid, iDate, Qty * UnitRate as qty, Amt as amt from zy_good_fee where Kind = 'js';
+  select goodid, iDate, Qty * UnitRate as qty, Amt as amt,
+         zydjid, DepaID, DoctorID, date(iDate) as CountDate,
+         bbxm1id, bbxm2id, tjxm1id, fpxmid
+  from zy_good_fee where Kind = 'js';

@@ -25,7 +25,8 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // no progress lines when standard error is no terminal
   for (const char* cls : {"Rpt_Tol_Good", "Rpt_Fy_Good", "Rpt_Zy_Good", "Rpt_KcCk", "Rpt_KcRk",
-                          "Rpt_Kc_Count", "Rpt_Kc_Zz", "Rpt_Tol_Type", "Rpt_Tol_TypeDx"})
+                          "Rpt_Kc_Count", "Rpt_Kc_Zz", "Rpt_Tol_Type", "Rpt_Tol_TypeDx",
+                          "Rpt_Zy_Type", "Rpt_Zy_TypeDx", "Rpt_KcRk_Price"})
     EXPECT_NE(r.out.find(std::string("$ rptcalc run ") + cls + " "), std::string::npos) << cls;
   EXPECT_NE(r.out.find(dir_.File("a/hospital_source1.db")), std::string::npos);
   EXPECT_NE(r.out.find("阿莫西林胶囊"), std::string::npos);

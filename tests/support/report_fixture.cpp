@@ -4,6 +4,7 @@
 
 #include "frame/registration.h"
 #include "host/host.h"
+#include "platform/value_list.h"
 #include "schema/schema.h"
 #include "utility/server.h"
 
@@ -91,6 +92,17 @@ double Num(const Row& row, const std::string& column) {
   }
   if (it->second.IsNull()) return std::numeric_limits<double>::quiet_NaN();
   return it->second.ToDouble();
+}
+
+std::string ValueListOf(std::initializer_list<std::string> values) {
+  std::string out;
+  bool first = true;
+  for (const std::string& v : values) {
+    if (!first) out += kValueListSeparator;
+    out += v;
+    first = false;
+  }
+  return out;
 }
 
 bool IsNull(const Row& row, const std::string& column) {

@@ -122,4 +122,8 @@ class ReportFixture : public ::testing::TestWithParam<Backend> {
 double Num(const Row& row, const std::string& column);
 bool IsNull(const Row& row, const std::string& column);
 
+// The values joined by the value-list separator, as a report hands them to
+// InsertRecord or UpdateRecord: for comparing traced calls.
+std::string ValueListOf(std::initializer_list<std::string> values);
+
 }  // namespace qev::testing

@@ -223,10 +223,26 @@ std::vector<std::string> ClinicalDepartments() {
   return out;
 }
 
+// The invoice item of an inpatient charge of a good: Chinese patent
+// medicines and medical supplies have items of their own, every other good
+// is a Western medicine.
+const demo::ChargeItemEntry& InpatientItem(const Good& good) {
+  const int base = (std::stoi(good.id) - 1001) % static_cast<int>(demo::Goods().size());
+  const std::string_view id = base >= 34 && base <= 38 ? "02" : base >= 54 ? "08" : "01";
+  for (const auto& item : demo::ChargeItems())
+    if (item.id == id) return item;
+  return demo::ChargeItems().front();
+}
+
 // The pharmacy data of one campus. `share` is the campus's volume in
-// percent of the main campus.
+// percent of the main campus. The wards, doctors, inpatient registrations
+// and dispensed flags of the inpatient charges draw from `ward_dice`, so
+// that the pharmacy data stay as they were before the inpatient category
+// reports joined the demo; `prefix` keeps the registrations of the
+// campuses apart.
 void FillCampus(const qev::Variant& query, const std::vector<Good>& goods, int scale, int share,
-                Dice& dice, Progress& progress, const std::string& label) {
+                Dice& dice, Dice& ward_dice, const std::string& prefix, Progress& progress,
+                const std::string& label) {
   const int n = static_cast<int>(goods.size());
   const std::vector<std::string> depts = ClinicalDepartments();
   const size_t dispensing = static_cast<size_t>(1500) * scale * share / 100;
@@ -300,19 +316,76 @@ void FillCampus(const qev::Variant& query, const std::vector<Good>& goods, int s
     }
     ins.Flush();
   }
-  {  // Inpatient charges of goods: prescriptions, ward accounts, settlements.
-    BulkInsert ins(query, "zy_good_fee", "Kind,goodid,iDate,Qty,UnitRate,Amt");
+  {  // Inpatient charges of goods: prescriptions, ward accounts, settlements,
+     // each on an inpatient registration of a ward, under one of the ward's
+     // doctors; most prescribed and booked goods are already dispensed.
+    BulkInsert ins(query, "zy_good_fee",
+                   "Kind,goodid,iDate,Qty,UnitRate,Amt,zydjid,DepaID,DoctorID,bbxm1id,bbxm2id,"
+                   "tjxm1id,fpxmid,isdoamt");
+    const int registrations = 30 * scale * share / 100 + 1;
     for (size_t i = 0; i < fees; ++i, tick()) {
       const Good& g = goods[dice.Skewed(n)];
       const int k = dice.Between(1, 100);
       const char* kind = k <= 60 ? "qd" : k <= 85 ? "jz" : "js";
       const int qty = dice.Between(1, 6);
-      ins.Row({Q(kind), Q(g.id), Q(dice.DateTime(1, 31, 0, 23)), std::to_string(qty), "1",
-               Money(static_cast<int64_t>(qty) * g.price)});
+      const std::string date = dice.DateTime(1, 31, 0, 23);
+      const int reg = ward_dice.Between(1, registrations);
+      const int ward = reg % static_cast<int>(depts.size());
+      const std::string doctor = fmt::format("D{:03}", ward * 4 + reg % 4 + 1);
+      const bool dispensed = ward_dice.Chance(80);
+      const auto& item = InpatientItem(g);
+      ins.Row({Q(kind), Q(g.id), Q(date), std::to_string(qty), "1",
+               Money(static_cast<int64_t>(qty) * g.price), Q(fmt::format("ZY{}{:04}", prefix, reg)),
+               Q(depts[ward]), Q(doctor), Q(item.bbxm1), Q(item.id), Q(item.tjxm1), Q(item.id),
+               std::string_view(kind) == "js" ? "NULL" : dispensed ? "1" : "0"});
     }
     ins.Flush();
   }
   progress.Show(label, total, total);
+}
+
+// The purchase receipt lines of one campus as the purchasing office books
+// them: every good bought one to four times in the month from suppliers
+// drawn at random, in cases (件, the good's pack) or in single units, at a
+// price that moves a few percent around the good's purchase price; most
+// lines name the good's factory. Good 1001 is also bought from every
+// supplier on the 12th, in cases and in single units on the same day, so
+// that its price listing shows the cheapest per unit winning.
+void FillPurchases(const qev::Variant& query, const std::vector<Good>& goods, Dice& dice,
+                   const std::string& prefix) {
+  const auto makers = demo::Manufacturers();
+  const int nsup = static_cast<int>(demo::Suppliers().size());
+  BulkInsert ins(query, "kc_rk_line",
+                 "RkID,goodid,YfCkID,SupplierID,FactoryID,iDate,Qty,UnitRate,UnitName,JhPrice");
+  int line = 0;
+  auto row = [&](const Good& g, int supplier, bool in_cases, int percent, const std::string& date,
+                 bool with_factory) {
+    const int rate = in_cases ? g.pack : 1;
+    const int index = std::stoi(g.id) - 1001;
+    const std::string factory = fmt::format("F{:02}", index % static_cast<int>(makers.size()) + 1);
+    ins.Row({Q(fmt::format("RK{}{:05}", prefix, ++line)), Q(g.id), Q("13"),
+             Q(fmt::format("S{:02}", supplier)), with_factory ? Q(factory) : "NULL", Q(date),
+             std::to_string(dice.Between(1, in_cases ? 4 : 40)), std::to_string(rate),
+             Q(in_cases ? "件" : g.unit),
+             Money(static_cast<int64_t>(g.jh_price) * rate * percent / 100)});
+  };
+  for (const Good& g : goods) {
+    const int times = dice.Between(1, 4);
+    for (int t = 0; t < times; ++t) {
+      const int supplier = dice.Between(1, nsup);
+      const bool in_cases = dice.Chance(70);
+      const int percent = dice.Between(94, 106);
+      const std::string date = dice.DateTime(1, 31, 8, 17);
+      row(g, supplier, in_cases, percent, date, dice.Chance(85));
+    }
+  }
+  for (int supplier = 1; supplier <= nsup; ++supplier) {
+    const std::string date = fmt::format("2024-03-12 {:02}:00:00", 8 + supplier);
+    const int percent = 96 + supplier;
+    row(goods.front(), supplier, true, percent, date, true);
+    row(goods.front(), supplier, false, percent + (supplier % 2 ? -3 : 3), date, true);
+  }
+  ins.Flush();
 }
 
 // The outpatient charges of one campus: charge records of one to four
@@ -501,6 +574,20 @@ constexpr Showcase kShowcase[] = {
      "CalcuDayQty=2,@source1;UpdateHeader=@result"},
     {"Rpt_RegCz_Day", "挂号科室日报 — registrations per department and day", "rpt_mz_reg_v",
      "rpt_regcz_day"},
+    // Inpatient charges: the wards spread over the invoice items with what
+    // was already dispensed and what was not, and the inpatients they
+    // charged; the ward accounts per invoice item with the inpatients of
+    // both campuses in the header.
+    {"Rpt_Zy_Type", "病区收费分类统计 — inpatient prescriptions per ward and invoice item",
+     "rpt_zyqd_v", "rpt_zy_type", nullptr, "", "ObjField=DepaID;TypeField=fpxmid",
+     "GetDetailCondStr=01"},
+    {"Rpt_Zy_TypeDx", "住院记账项目统计 — inpatient ward accounts per invoice item", "rpt_zyjz_v",
+     "rpt_zy_typedx", nullptr, "", "TypeField=fpxmid",
+     "GetAllQty=2,@source1,@source2;UpdateHeader=@result"},
+    // The last and cheapest purchase of one good from each supplier.
+    {"Rpt_KcRk_Price", "最新进价 — latest purchase price of one good per supplier",
+     "rpt_kcrk_price_v", "rpt_kcrk_price", nullptr, " and goodid='1001'", "SupFac=1",
+     "GetDetailCondStr=S01"},
 };
 
 }  // namespace
@@ -558,7 +645,10 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
   // The charges draw from dice of their own, so that the pharmacy data stay
   // as they were before the charges joined the demo.
   Dice charge_dice(kSeed + 1);
-  Dice registration_dice(kSeed + 2);
+  // So do the inpatient wards and the purchase lines.
+  Dice ward_dice(kSeed + 2);
+  Dice purchase_dice(kSeed + 3);
+  Dice registration_dice(kSeed + 4);
   for (const auto& c : campuses) {
     const qev::Variant query(DatabaseLocation::Parse(*c.path).OpenQueryObj());
     qev::schema::Apply(query, "goods_sources");
@@ -566,10 +656,13 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
     qev::schema::Apply(query, "hospital_lookups");
     qev::schema::Apply(query, "category_sources");
     qev::schema::Apply(query, "registration_sources");
+    qev::schema::Apply(query, "price_sources");
     FillLookups(query, goods);
-    FillCampus(query, goods, std::max(scale, 1), c.share, dice, progress, c.label);
+    FillCampus(query, goods, std::max(scale, 1), c.share, dice, ward_dice, c.prefix, progress,
+               c.label);
     FillCharges(query, std::max(scale, 1), c.share, charge_dice, c.prefix);
     FillRegistrations(query, std::max(scale, 1), c.share, registration_dice, c.prefix);
+    FillPurchases(query, goods, purchase_dice, c.prefix);
     MarkAsDemo(query, scale, c.label);
   }
   progress.Clear();
