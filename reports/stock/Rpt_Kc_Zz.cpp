@@ -312,7 +312,7 @@ class Rpt_Kc_Zz : public ReportComponent {
               RptTab_, "nameid,name,spec,UnitName",
               JoinValues(S, {rs.Fields("name"), info.Field("Name"), info.Field("spec"),
                              info.Field("UnitName")}),
-              "computer='" + Quote(ComputerName()) + "' and name='" + ConcatText(rs.Fields("Name")) + "'");
+              "computer='" + Quote(ComputerName()) + "' and name='" + Quote(ConcatText(rs.Fields("Name"))) + "'");
         });
       }
       rs.Close();
