@@ -133,6 +133,8 @@ TEST_F(RptcalcTest, DemoNeverReplacesAnotherFile) {
   std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "not a database");
   ExpectUsageError(Rptcalc({"demo", "--scale", "0"}), "--scale");
+  // Past what every demo report can hold: refused before anything is built.
+  ExpectUsageError(Rptcalc({"demo", "--scale", "21"}), "--scale");
 }
 
 }  // namespace

@@ -91,8 +91,11 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
       app.add_subcommand("demo", "build the demo hospital databases and run every goods report");
   demo_cmd->add_option("--db", demo.db, "the demo report database; the sources go beside it")
       ->capture_default_str();
-  demo_cmd->add_option("--scale", demo.scale, "multiplies the volume of demo data")
-      ->check(CLI::Range(1, 1000))
+  demo_cmd->add_option("--scale", demo.scale,
+                       "multiplies the volume of demo data, from 1 to " +
+                           std::to_string(kDemoMaxScale) +
+                           " (beyond, a report would pass its 32,767-row limit)")
+      ->check(CLI::Range(1, kDemoMaxScale))
       ->capture_default_str();
 
   CLI::App* register_cmd =

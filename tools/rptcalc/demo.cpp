@@ -669,8 +669,8 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
 }
 
 int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
-  if (options.scale < 1 || options.scale > 1000) {
-    err << "rptcalc: --scale must be a whole number from 1 to 1000\n";
+  if (options.scale < 1 || options.scale > kDemoMaxScale) {
+    err << "rptcalc: --scale must be a whole number from 1 to " << kDemoMaxScale << "\n";
     return kExitUsage;
   }
   const DemoFiles files = DemoFilesFor(options.db);

@@ -28,6 +28,11 @@ DemoFiles DemoFilesFor(const std::string& db);
 // The number of goods at `scale`: grows with the scale up to a cap that
 // keeps every report far below the 32,767 rows its row loops can count.
 int DemoGoodsCount(int scale);
+
+// The largest scale whose data every demo report can hold: beyond it the
+// outpatient charges of one category report pass the 32,767 rows that a
+// report's 16-bit counters allow (the limit is reached at 23).
+inline constexpr int kDemoMaxScale = 20;
 inline constexpr int kDemoMaxGoods = 1200;
 
 // The month the demo data cover, and the condition the showcase uses.
