@@ -3,6 +3,7 @@
 // a trace file that is the database, output that cannot be written, a
 // server that never answers.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <netinet/in.h>
 #include <unistd.h>
@@ -156,6 +157,34 @@ TEST_P(GuardsTest, FilesAndOutputsAreGuarded) {
   EXPECT_NE(Slurp("full.err").find("could not be written to the standard output"),
             std::string::npos)
       << Slurp("full.err");
+}
+
+TEST_P(GuardsTest, CommandLinesThatCannotWorkSaySo) {
+  if (pg()) GTEST_SKIP() << "files and pipes: SQLite only";
+  ProcessResult r = Rptcalc({"frobnicate"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("unknown subcommand 'frobnicate'"), std::string::npos) << r.err;
+  // A description value holding the value-list separator would shift the
+  // header's items.
+  r = Rptcalc(TolGood("rpt_fy_v", {"--desc", "period=2024\x1f" "03"}));
+  ExpectUsageError(r, "separator");
+  // A pipe is no database.
+  const std::string fifo = dir_.File("pipe.db");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ExpectUsageError(Rptcalc({"run", "Rpt_Tol_Good", "--db", fifo, "--no-calc"}), "not a regular file");
+  // Runs as asked, with a warning: a source-num that disagrees with the
+  // sources, the same source twice (its figures would count twice).
+  r = Rptcalc(TolGood("rpt_fy_v", {"--source", source_, "--source-num", "1"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("--source-num 1 with 2 --source given"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("source databases 1 and 2 are the same database"), std::string::npos);
+  // --source-num past the sources: the component's error and what it means.
+  r = Rptcalc(TolGood("rpt_fy_v", {"--source-num", "3"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error 91"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--source-num 3 reaches a source database that was not given"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST(GuardsNoServer, ServerThatNeverAnswersEndsWithinTheConnectTimeout) {
