@@ -248,7 +248,11 @@ std::string_view CalculationStateName(CalculationState::Kind kind) {
 
 CalculationState LastCalculation(const Object& host_lib, std::string_view rpttab,
                                  std::string_view workstation) {
-  const std::shared_ptr<Database> db = ReportDatabaseOf(host_lib, nullptr);
+  return LastCalculation(ReportDatabaseOf(host_lib, nullptr), rpttab, workstation);
+}
+
+CalculationState LastCalculation(const std::shared_ptr<Database>& db, std::string_view rpttab,
+                                 std::string_view workstation) {
   CalculationState state;
   if (!db->IsTextColumn("qev_calculation", "rpttab")) return state;  // nothing recorded yet
   const std::string table = ToLowerAscii(rpttab);

@@ -94,5 +94,8 @@ std::string_view CalculationStateName(CalculationState::Kind kind);
 // of `host_lib`.
 CalculationState LastCalculation(const Object& host_lib, std::string_view rpttab,
                                  std::string_view workstation);
+// The same on the report database itself.
+CalculationState LastCalculation(const std::shared_ptr<Database>& report_db,
+                                 std::string_view rpttab, std::string_view workstation);
 
 }  // namespace qev::host

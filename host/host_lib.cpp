@@ -1,5 +1,8 @@
 #include "host/host_lib.h"
 
+#include "host/calculation.h"
+#include "host/query_object.h"
+#include "host/trace.h"
 #include "platform/error.h"
 
 namespace qev::host {
@@ -46,6 +49,10 @@ const TypeInfo& HostLib::Type() {
                              {
                                  Property("DbA_Query0_Obj", VarType::kObject, kInvokeGet),
                                  Property("Global_Para_Obj", VarType::kObject, kInvokeGet),
+                                 Function("LastCalculation",
+                                          {Param("RptTab", VarType::kString),
+                                           Param("Computer", VarType::kString)},
+                                          VarType::kString),
                              });
   return info;
 }
@@ -54,6 +61,14 @@ Variant HostLib::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args
   switch (member.id) {
     case 0: return Variant(report_query_);
     case 1: return Variant(para_);
+    case 2: {
+      // "none", "ok", "failed", "interrupted" or "running": whether the
+      // rows of that table and workstation are a finished report.
+      auto* query = dynamic_cast<QueryObject*>(UntracedObject(report_query_).get());
+      if (query == nullptr) Raise(kErrObjectRequired);
+      return Variant(std::string(CalculationStateName(
+          LastCalculation(query->database(), args[0].ToText(), args[1].ToText()).kind)));
+    }
   }
   Raise(kErrNoMember);
 }

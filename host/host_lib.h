@@ -4,6 +4,10 @@
 // Host library object, members in slot order:
 //   DbA_Query0_Obj (get)   the report query object (always the same one)
 //   Global_Para_Obj (get)  the workstation's parameter object
+//   LastCalculation(RptTab, Computer)
+//                          how the last calculation of that table for that
+//                          workstation ended: "none", "ok", "failed",
+//                          "interrupted" or "running" (host/calculation.h)
 // Parameter object:
 //   ComputerName (get/let) the workstation name; read afresh at every use by
 //                          the components, so a change is seen at once.

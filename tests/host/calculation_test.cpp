@@ -76,6 +76,9 @@ TEST_P(CalculationTest, RecordSaysHowTheLastCalculationEnded) {
   EXPECT_EQ(s.number, 94);
   EXPECT_EQ(s.description, "Invalid use of Null");
   EXPECT_FALSE(s.finished.empty());
+  // The same through the host library object, late bound.
+  EXPECT_EQ(Call(host_, "LastCalculation", Variant("RPT_A"), Variant("WS1")).ToText(), "failed");
+  EXPECT_EQ(Call(host_, "LastCalculation", Variant("rpt_a"), Variant("WS9")).ToText(), "none");
   // Left by an exception without an outcome: failed as well.
   try {
     Calculation c(host_.object(), "rpt_a", milliseconds(0));
