@@ -29,6 +29,11 @@ const Built kBuilt[] = {
     {"Rpt_Tol_Type", &MakeRpt_Tol_Type},
     {"Rpt_Tol_TypeDx", &MakeRpt_Tol_TypeDx},
     {"Rpt_Kc_Zz", &MakeRpt_Kc_Zz},
+    {"Rpt_Tol_Rbb", &MakeRpt_Tol_Rbb},
+    {"Rpt_Yjk_Rbb", &MakeRpt_Yjk_Rbb},
+    {"Rpt_Yb_Rbb", &MakeRpt_Yb_Rbb},
+    {"Rpt_Yb_Rbb_Zyjz", &MakeRpt_Yb_Rbb_Zyjz},
+    {"Rpt_Yb_Rbb_Zyjs", &MakeRpt_Yb_Rbb_Zyjs},
 };
 
 class ReportFactory : public ClassFactory {

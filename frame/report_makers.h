@@ -17,5 +17,10 @@ Object MakeRpt_Kc_Query(const ClassSpec& spec);
 Object MakeRpt_Tol_Type(const ClassSpec& spec);
 Object MakeRpt_Tol_TypeDx(const ClassSpec& spec);
 Object MakeRpt_Kc_Zz(const ClassSpec& spec);
+Object MakeRpt_Tol_Rbb(const ClassSpec& spec);
+Object MakeRpt_Yjk_Rbb(const ClassSpec& spec);
+Object MakeRpt_Yb_Rbb(const ClassSpec& spec);
+Object MakeRpt_Yb_Rbb_Zyjz(const ClassSpec& spec);
+Object MakeRpt_Yb_Rbb_Zyjs(const ClassSpec& spec);
 
 }  // namespace qev::frame
