@@ -23,13 +23,12 @@
 
 #include "frame/Func_Mode.h"
 #include "frame/error_trap.h"
-#include "frame/report_component.h"
 #include "frame/report_makers.h"
 #include "frame/row_loop.h"
 #include "frame/sql_quote.h"
 #include "frame/value_list.h"
 #include "platform/checked.h"
-#include "platform/ci_map.h"
+#include "reports/cashier/daily_sheet.h"
 
 namespace qev::frame {
 
@@ -77,22 +76,9 @@ Variant NullAsZero(const Variant& v) { return v.IsNull() ? Variant(int16_t{0}) :
 double Dbl(const Recordset& rs, const char* field) { return rs.Fields(field).ToDouble(); }
 std::string Text(const Recordset& rs, const char* field) { return rs.Fields(field).ToText(); }
 
-class Rpt_Tol_Rbb : public ReportComponent {
+class Rpt_Tol_Rbb : public DailySheet {
  public:
-  using ReportComponent::ReportComponent;
-
- protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind, ArgList& args, Variant*) override {
-    if (EqualsNoCase(member.name, "RptInit")) {
-      RptInit();
-      return true;
-    }
-    if (EqualsNoCase(member.name, "CalcuRpt")) {
-      CalcuRpt(SourceArgs::From(args));
-      return true;
-    }
-    return false;
-  }
+  using DailySheet::DailySheet;
 
  private:
   template <typename Body>
@@ -110,12 +96,12 @@ class Rpt_Tol_Rbb : public ReportComponent {
 
   // Leaves the empty sheet: the summary row holds the workstation only.
   // Traps nothing.
-  void RptInit() {
+  void RptInit() override {
     DeleteSheetRows();
     RptQueryObj().InsertRecord(kSheet, "computer", ComputerName());
   }
 
-  void CalcuRpt(const SourceArgs& a) {
+  void CalcuRpt(const SourceArgs& a) override {
     Trap("CalcuRpt", [&] {
       DeleteSheetRows();
       CalcuValueQty(a);

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "frame/Func_Mode.h"
-#include "frame/report_component.h"
 #include "frame/report_makers.h"
 #include "frame/value_list.h"
-#include "platform/ci_map.h"
+#include "reports/cashier/daily_sheet.h"
 
 namespace qev::frame {
 
@@ -18,31 +17,18 @@ namespace {
 
 constexpr const char* kSheet = "rpt_Tol_rbb";
 
-class Rpt_Yjk_Rbb : public ReportComponent {
+class Rpt_Yjk_Rbb : public DailySheet {
  public:
-  using ReportComponent::ReportComponent;
-
- protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind, ArgList&, Variant*) override {
-    if (EqualsNoCase(member.name, "RptInit")) {
-      RptInit();
-      return true;
-    }
-    if (EqualsNoCase(member.name, "CalcuRpt")) {
-      // SourceNum and the query objects are accepted and not used.
-      CalcuRpt();
-      return true;
-    }
-    return false;
-  }
+  using DailySheet::DailySheet;
 
  private:
-  void RptInit() {
+  void RptInit() override {
     RptQueryObj().DeleteRecord(kSheet, OwnRows());
     RptQueryObj().InsertRecord(kSheet, "computer", ComputerName());
   }
 
-  void CalcuRpt() {
+  // SourceNum and the query objects are accepted and not used.
+  void CalcuRpt(const SourceArgs&) override {
     RptQueryObj().DeleteRecord(kSheet, OwnRows());
     InsertValueRow();
   }

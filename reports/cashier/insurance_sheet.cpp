@@ -1,14 +1,15 @@
 #include "reports/cashier/insurance_sheet.h"
 
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "frame/Func_Mode.h"
 #include "frame/Rpt_Mode.h"
 #include "frame/error_trap.h"
-#include "frame/report_component.h"
 #include "frame/value_list.h"
-#include "platform/ci_map.h"
+#include "reports/cashier/daily_sheet.h"
 
 namespace qev::frame {
 
@@ -26,23 +27,10 @@ using Amounts = double[std::size(kAmounts)];
 
 Variant NullAsZero(const Variant& v) { return v.IsNull() ? Variant(int16_t{0}) : v; }
 
-class InsuranceSheet : public ReportComponent {
+class InsuranceSheet : public DailySheet {
  public:
   InsuranceSheet(const ClassSpec& spec, std::string view, std::string class_name)
-      : ReportComponent(spec), view_(std::move(view)), class_name_(std::move(class_name)) {}
-
- protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind, ArgList& args, Variant*) override {
-    if (EqualsNoCase(member.name, "RptInit")) {
-      RptInit();
-      return true;
-    }
-    if (EqualsNoCase(member.name, "CalcuRpt")) {
-      CalcuRpt(SourceArgs::From(args));
-      return true;
-    }
-    return false;
-  }
+      : DailySheet(spec), view_(std::move(view)), class_name_(std::move(class_name)) {}
 
  private:
   template <typename Body>
@@ -50,12 +38,12 @@ class InsuranceSheet : public ReportComponent {
     ReportingErrors(class_name_, proc, body);
   }
 
-  void RptInit() {
+  void RptInit() override {
     RptQueryObj().DeleteRecord(kTable, OwnRows());
     RptQueryObj().InsertRecord(kTable, "computer", ComputerName());
   }
 
-  void CalcuRpt(const SourceArgs& a) {
+  void CalcuRpt(const SourceArgs& a) override {
     Trap("CalcuRpt", [&] {
       RptQueryObj().DeleteRecord(kTable, OwnRows());
       CalcuValue(a);
