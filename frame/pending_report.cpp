@@ -9,13 +9,6 @@ namespace qev::frame {
 
 namespace {
 
-// Whether a class's CalcuRpt starts with the common preamble: the daily
-// sheets keep no rpt_header row and clear tables of their own.
-bool HasCommonPreamble(std::string_view cls) {
-  return !(cls == "Rpt_Tol_Rbb" || cls == "Rpt_Yjk_Rbb" || cls == "Rpt_Yb_Rbb" ||
-           cls == "Rpt_Yb_Rbb_Zyjz" || cls == "Rpt_Yb_Rbb_Zyjs");
-}
-
 class PendingReport : public ReportComponent {
  public:
   using ReportComponent::ReportComponent;
@@ -24,7 +17,7 @@ class PendingReport : public ReportComponent {
   bool InvokeOwn(const MemberInfo& member, InvokeKind kind, ArgList& args,
                  Variant* result) override {
     if (EqualsNoCase(member.name, "CalcuRpt")) {
-      if (HasCommonPreamble(spec().name)) CommonPreamble();
+      CommonPreamble();
       NotImplemented(member.name);
     }
     // Methods and computed (read-only) properties belong to the class.

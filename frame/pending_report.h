@@ -1,7 +1,7 @@
 // The component of a class whose calculation is not built yet: it holds and
 // returns every property of the catalogue, and its calculation runs the
-// class's common preamble (where it has one) and then fails with a "not
-// implemented" error naming the class.
+// common preamble (every class still pending has it) and then fails with a
+// "not implemented" error naming the class.
 #pragma once
 
 #include "frame/catalogue.h"

@@ -35,6 +35,11 @@ const Built kBuilt[] = {
     {"Rpt_Zy_Type", &MakeRpt_Zy_Type},
     {"Rpt_Zy_TypeDx", &MakeRpt_Zy_TypeDx},
     {"Rpt_KcRk_Price", &MakeRpt_KcRk_Price},
+    {"Rpt_Tol_Rbb", &MakeRpt_Tol_Rbb},
+    {"Rpt_Yjk_Rbb", &MakeRpt_Yjk_Rbb},
+    {"Rpt_Yb_Rbb", &MakeRpt_Yb_Rbb},
+    {"Rpt_Yb_Rbb_Zyjz", &MakeRpt_Yb_Rbb_Zyjz},
+    {"Rpt_Yb_Rbb_Zyjs", &MakeRpt_Yb_Rbb_Zyjs},
 };
 
 class ReportFactory : public ClassFactory {

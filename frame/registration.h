@@ -14,8 +14,7 @@ namespace qev::frame {
 using ReportMaker = Object (*)(const ClassSpec& spec);
 
 // The maker of a class; classes whose calculation is not built yet get a
-// component that raises "not implemented" (after its preamble, where the
-// class has one).
+// component that raises "not implemented" after the common preamble.
 ReportMaker MakerOf(std::string_view class_name);
 
 // The server module of qevRptCalLib: one factory per catalogue class.

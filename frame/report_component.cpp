@@ -72,9 +72,11 @@ HostLib ReportComponent::GlobalLib() const {
   return HostLib(Variant(Global_Lib_Obj_));
 }
 
-void ReportComponent::DeleteOwnRows() const {
-  RptQueryObj().DeleteRecord(RptTab_, "computer='" + Quote(ComputerName()) + "'");
+std::string ReportComponent::OwnRows() const {
+  return "computer='" + Quote(ComputerName()) + "'";
 }
+
+void ReportComponent::DeleteOwnRows() const { RptQueryObj().DeleteRecord(RptTab_, OwnRows()); }
 
 void ReportComponent::RenewHeader() const {
   RptQueryObj().DeleteRecord("rpt_header",

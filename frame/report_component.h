@@ -39,6 +39,8 @@ class ReportComponent : public Dispatch {
   // Global_Lib_Obj.DbA_Query0_Obj, read afresh.
   QueryObj RptQueryObj() const;
   HostLib GlobalLib() const;
+  // The condition on the workstation's own rows: computer='<ComputerName>'.
+  std::string OwnRows() const;
 
   // Steps of the common preamble of CalcuRpt: 1 deletes the workstation's
   // rows of RptTab, 2 its rpt_header row for RptTab, 3 inserts the new

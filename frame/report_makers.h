@@ -23,5 +23,10 @@ Object MakeRpt_RegCz_Day(const ClassSpec& spec);
 Object MakeRpt_Zy_Type(const ClassSpec& spec);
 Object MakeRpt_Zy_TypeDx(const ClassSpec& spec);
 Object MakeRpt_KcRk_Price(const ClassSpec& spec);
+Object MakeRpt_Tol_Rbb(const ClassSpec& spec);
+Object MakeRpt_Yjk_Rbb(const ClassSpec& spec);
+Object MakeRpt_Yb_Rbb(const ClassSpec& spec);
+Object MakeRpt_Yb_Rbb_Zyjz(const ClassSpec& spec);
+Object MakeRpt_Yb_Rbb_Zyjs(const ClassSpec& spec);
 
 }  // namespace qev::frame

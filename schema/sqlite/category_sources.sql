@@ -22,10 +22,12 @@ create table if not exists qev_pub_type_tjxm1 (
   id text primary key,
   name text
 );
--- Invoice items.
+-- Invoice items. Mzsn is the item's place among the lines of the
+-- cashier's daily sheet.
 create table if not exists qev_pub_type_fpxm (
   id text primary key,
-  name text
+  name text,
+  Mzsn integer
 );
 
 -- Outpatient charge lines. ID is the charge record (receipt) a line

@@ -157,9 +157,8 @@ TEST_F(PreambleTest, ComputerNameIsReadAfreshAndNeedsTheHostObject) {
 }
 
 TEST_F(PreambleTest, ClassesWithoutTheirCalculationSayNotImplemented) {
-  for (const char* cls : {"Rpt_Yjk_Rbb", "Rpt_Tol_Rbb", "Rpt_Yb_Rbb_Zyjs"}) {
-    Variant r(CreateObject(std::string("qevRptCalLib.") + cls));
-    Set(r, "Global_Lib_Obj", host_);
+  for (const char* cls : {"Rpt_RegCz_Day", "Rpt_KcRk_Price", "Rpt_Zy_Day"}) {
+    Variant r = NewPendingReport(cls, "rpt_demo", "");
     try {
       Call(r, "CalcuRpt", Variant(int16_t{1}), Query0());
       ADD_FAILURE() << cls;
@@ -168,8 +167,6 @@ TEST_F(PreambleTest, ClassesWithoutTheirCalculationSayNotImplemented) {
       EXPECT_NE(e.description().find(cls), std::string::npos);
     }
   }
-  // These classes keep no header and clear nothing before they fail.
-  EXPECT_TRUE(Rows("select * from rpt_header").empty());
   Variant dx = NewPendingReport("Rpt_Zy_TypeDx", "rpt_demo", "");
   EXPECT_EQ(ErrorOf([&] { Get(dx, "TypeTab"); }), kErrNotImplemented);
   Let(dx, "TypeField", Variant("x"));

@@ -26,7 +26,8 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
   EXPECT_EQ(r.err, "");  // no progress lines when standard error is no terminal
   for (const char* cls : {"Rpt_Tol_Good", "Rpt_Fy_Good", "Rpt_Zy_Good", "Rpt_KcCk", "Rpt_KcRk",
                           "Rpt_Kc_Count", "Rpt_Kc_Zz", "Rpt_Tol_Type", "Rpt_Tol_TypeDx",
-                          "Rpt_Zy_Type", "Rpt_Zy_TypeDx", "Rpt_KcRk_Price"})
+                          "Rpt_Zy_Type", "Rpt_Zy_TypeDx", "Rpt_KcRk_Price", "Rpt_Tol_Rbb",
+                          "Rpt_Yb_Rbb"})
     EXPECT_NE(r.out.find(std::string("$ rptcalc run ") + cls + " "), std::string::npos) << cls;
   EXPECT_NE(r.out.find(dir_.File("a/hospital_source1.db")), std::string::npos);
   EXPECT_NE(r.out.find("阿莫西林胶囊"), std::string::npos);
@@ -70,6 +71,28 @@ TEST_F(RptcalcTest, DemoBuildsTheHospitalAndShowsEveryGoodsReport) {
     registrations += amt > 0 ? 1 : amt < 0 ? -1 : 0;
   EXPECT_LT(registrations, static_cast<int>(by_registration.size()));  // refunds cancel
   EXPECT_NE(r.out.find("GetAllQty  " + std::to_string(registrations) + "\n"), std::string::npos);
+
+  // The cashiers' sheet of 2024-03-15 over both campuses: its total row
+  // holds the money of every valid record of the day, and its memo the
+  // counts. The insurance sheet shown last is the east campus's.
+  const std::string day = "iDate>='2024-03-15' and iDate<'2024-03-16'";
+  double money = 0;
+  for (const char* src : {"a/hospital_source1.db", "a/hospital_source2.db"})
+    money += Rows(src, "select (select sum(amt) from qev_Mem_InAmt where jsfs3amt=0 and " + day +
+                           ")+(select sum(amt) from qev_Reg_info where state='1' and " + day +
+                           ")+(select sum(amt) from qev_Tol_infoh where state='1' and " + day +
+                           ")+(select sum(amt) from qev_Zyyjk_Info where " + day + ")")[0][0]
+                 .ToDouble();
+  const double insured = Rows("a/hospital_source2.db",
+                 "select sum(bcbxf0+locaxj) from qev_Tol_Infoh_L_Yb_V where " + day)[0][0]
+                .ToDouble();
+  EXPECT_NEAR(Rows("a/hospital.db", "select hjamt from rpt_Tol_Rbb_Infod where nameid='Hj'")[0][0]
+                  .ToDouble(),
+              money, 1e-6);
+  EXPECT_NEAR(Rows("a/hospital.db", "select hjamt from rpt_Yb_rbb")[0][0].ToDouble(), insured, 1e-6);
+  EXPECT_NE(r.out.find("收费处    2024-03-15"), std::string::npos);
+  EXPECT_NE(r.out.find("挂号总数"), std::string::npos);
+  EXPECT_NE(r.out.find("住院押金"), std::string::npos);
 
   // Lookups for the later report families are there too.
   EXPECT_EQ(Rows("a/hospital.db", "select * from qev_pub_depa").size(), 13u);

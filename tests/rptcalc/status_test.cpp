@@ -1,113 +1,103 @@
 // Exit status 3: a calculation that returns normally after handing errors
-// to the utility library's error reporter. No report component that is
-// built reports errors that way yet (the daily sheets will), so a stand-in
-// for Rpt_Yb_Rbb does what those sheets do: it traps an error in one phase,
-// reports it through Func_Mode's RaisError (the library's own path to
-// qevRaisError on the process's shared utility object) and returns. The run
-// itself goes through the real RunReport, host objects and SQLite file.
+// to the utility library's error reporter. The cashier's sheet traps the
+// errors of each phase that way; run on a report database that has the
+// sheet's tables but none of its source tables, every phase that reads a
+// source fails and is reported, and the finishing step completes. The run
+// goes through the real RunReport, host objects and SQLite file.
+#include "tools/rptcalc/status.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "frame/Func_Mode.h"
-#include "frame/catalogue.h"
 #include "frame/registration.h"
 #include "host/host.h"
-#include "platform/class_factory.h"
-#include "platform/ci_map.h"
 #include "platform/dispatch.h"
+#include "schema/schema.h"
 #include "tests/support/temp_dir.h"
 #include "tools/rptcalc/report_run.h"
 #include "tools/rptcalc/reported_errors.h"
-#include "tools/rptcalc/status.h"
 #include "utility/server.h"
 
 namespace rptcalc {
 namespace {
-
-class ReportingSheet final : public qev::Dispatch {
- public:
-  explicit ReportingSheet(const qev::frame::ClassSpec& spec) : spec_(spec) {}
-  const qev::TypeInfo& type_info() const override { return spec_.type_info; }
-  qev::Variant Invoke(const qev::MemberInfo& m, qev::InvokeKind kind,
-                      qev::ArgList& args) override {
-    if (qev::EqualsNoCase(m.name, "Global_Lib_Obj")) {
-      if (kind == qev::kInvokeSet) lib_ = args[0].ToObject();
-      return qev::Variant(lib_);
-    }
-    if (qev::EqualsNoCase(m.name, "CalcuRpt")) {
-      for (int phase = 1; phase <= 2; ++phase)
-        qev::frame::RaisError(spec_.name, "CalcuPhase" + std::to_string(phase),
-                              "Division by zero", 11, qev::Variant(spec_.progid), "", "");
-      return {};
-    }
-    if (m.kinds & qev::kInvokeLet) {
-      if (kind == qev::kInvokeLet) props_[m.name] = args[args.size() - 1];
-      return props_[m.name];
-    }
-    return {};
-  }
-
- private:
-  const qev::frame::ClassSpec& spec_;
-  qev::Object lib_;
-  std::map<std::string, qev::Variant> props_;
-};
-
-class ReportingSheetFactory final : public qev::ClassFactory {
- public:
-  explicit ReportingSheetFactory(const qev::frame::ClassSpec& spec) : spec_(spec) {}
-  qev::Object CreateInstance() override { return std::make_shared<ReportingSheet>(spec_); }
-
- private:
-  const qev::frame::ClassSpec& spec_;
-};
 
 class ReportedErrorsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     qev::frame::RegisterLinkedClasses();
     qev::utility::RegisterLinkedClasses();
-    qev::host::CreateFixedTables(qev::host::CreateQueryObj(db_));
+    ClearReportedErrors();
+    const qev::Object q = qev::host::CreateQueryObj(db_);
+    qev::host::CreateFixedTables(q);
+    qev::schema::Apply(qev::Variant(q), "cashier_reports");
+  }
+  RunOptions Sheet() const {
+    RunOptions run;
+    run.class_name = "Rpt_Tol_Rbb";
+    run.db = db_;
+    run.workstation = "WS1";
+    run.sets = {"JzrDay=2024-03-15"};
+    return run;
   }
   qev::testing::TempDir dir_;
   const std::string db_ = dir_.File("report.db");
 };
 
-TEST_F(ReportedErrorsTest, ReportedErrorsGiveStatusThreeAndAreEachPrinted) {
-  const auto& spec = *qev::frame::FindClass("Rpt_Yb_Rbb");
-  static ReportingSheetFactory factory(spec);
-  qev::RegisterLinkedClass({spec.progid, spec.clsid, spec.iid}, &factory);
+std::string Reported(const std::string& proc, const std::string& table) {
+  return "rptcalc: reported error: Error 32002 in Rpt_Tol_Rbb." + proc +
+         " (source qev.SqliteHost): no such table: " + table;
+}
 
-  RunOptions run;
-  run.class_name = "Rpt_Yb_Rbb";
-  run.db = db_;
-  run.workstation = "WS1";
-  run.sets = {"CondStr=1=1"};
+TEST_F(ReportedErrorsTest, ReportedErrorsGiveStatusThreeAndAreEachPrinted) {
   std::ostringstream out, err;
-  EXPECT_EQ(RunReport(run, out, err), kExitReportedErrors);
-  // The rows are still printed (the sheet's table does not exist here).
-  EXPECT_EQ(out.str(), "Workstation WS1\n");
-  EXPECT_EQ(err.str(),
-            "rptcalc: reported error: Error 11 in Rpt_Yb_Rbb.CalcuPhase1 (source "
-            "qevRptCalLib.Rpt_Yb_Rbb): Division by zero\n"
-            "rptcalc: reported error: Error 11 in Rpt_Yb_Rbb.CalcuPhase2 (source "
-            "qevRptCalLib.Rpt_Yb_Rbb): Division by zero\n");
+  EXPECT_EQ(RunReport(Sheet(), out, err), kExitReportedErrors);
+  // The sheet is printed: its summary row, without RptTab.
+  EXPECT_NE(out.str().find("rpt_Tol_rbb: 1 row\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("rpt_Tol_Rbb_Infod: 0 rows\n"), std::string::npos);
+  std::vector<std::string> lines;
+  std::istringstream in(err.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << err.str();
+  EXPECT_EQ(lines[0].rfind(Reported("CalcuValueQty", "qev_Mem_InAmt_V"), 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind(Reported("CalcuValueDetail", "qev_Mem_InAmt"), 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind(Reported("CalcuValueType", "qev_Mem_InAmt_V"), 0), 0u) << lines[2];
 
   // The next run starts with an empty list: without a calculation nothing
   // is reported, but the rows it reads are marked as those of a failed
   // calculation.
-  run.no_calc = true;
-  std::ostringstream out2, err2;
-  EXPECT_EQ(RunReport(run, out2, err2), kExitNotFinished);
-  EXPECT_NE(err2.str().find("the last calculation of rpt_Yb_rbb for workstation WS1 failed at "),
+  RunOptions read = Sheet();
+  read.no_calc = true;
+  std::ostringstream out1, err1;
+  EXPECT_EQ(RunReport(read, out1, err1), kExitNotFinished);
+  EXPECT_NE(err1.str().find("the last calculation of rpt_Tol_rbb for workstation WS1 failed at "),
             std::string::npos)
-      << err2.str();
-  EXPECT_NE(err2.str().find("Rpt_Yb_Rbb.CalcuPhase2"), std::string::npos) << err2.str();
+      << err1.str();
+  EXPECT_NE(err1.str().find("Rpt_Tol_Rbb.CalcuValueType"), std::string::npos) << err1.str();
+  // RptInit leaves the empty sheet.
+  RunOptions init = Sheet();
+  init.init = true;
+  std::ostringstream out2, err2;
+  EXPECT_EQ(RunReport(init, out2, err2), kExitDone);
+  EXPECT_EQ(err2.str(), "");
+  EXPECT_NE(out2.str().find("rpt_Tol_rbb: 1 row\n"), std::string::npos) << out2.str();
   EXPECT_TRUE(ReportedErrors().empty());
+}
 
-  // Restore the real class for any later test in this process.
-  qev::frame::RegisterLinkedClasses();
+TEST_F(ReportedErrorsTest, ErrorsReportedBeforeAComponentErrorArePrintedToo) {
+  qev::Call(qev::Variant(qev::host::CreateQueryObj(db_)), "Exec",
+            qev::Variant("drop table rpt_rbbd"));
+  // CalcuRpt reports its failing delete and returns; RptInit raises it.
+  RunOptions run = Sheet();
+  run.calls = {"RptInit"};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunReport(run, out, err), kExitComponentError);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str().rfind(Reported("CalcuRpt", "rpt_rbbd"), 0), 0u) << err.str();
+  EXPECT_NE(err.str().find("\nrptcalc: error 32002, qev.SqliteHost, no such table: rpt_rbbd"),
+            std::string::npos)
+      << err.str();
 }
 
 TEST_F(ReportedErrorsTest, ErrorsReportedBeforeTheRunDoNotCount) {

@@ -43,6 +43,9 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   CLI::App app{"rptcalc: runs the reports of qevRptCalLib on report and source databases"};
   app.name("rptcalc");
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 done, 1 the component raised an error, 2 bad usage, 3 the calculation "
+      "returned but reported errors on the way (each printed on standard error).");
 
   RunOptions run;
   std::string run_format = "table";

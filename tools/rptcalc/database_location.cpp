@@ -117,10 +117,12 @@ std::string DatabaseLocation::FindTable(const qev::Variant& query_obj,
 
 std::string DatabaseLocation::SelectRowsSql(const qev::Variant& query_obj,
                                             std::string_view table,
-                                            std::string_view cond) const {
+                                            std::string_view cond,
+                                            std::string_view order) const {
   const auto [name, type] = CatalogueEntry(query_obj, table);
   if (name.empty()) return "";
   std::string sql = "select * from " + name + " where " + std::string(cond);
+  if (!order.empty()) return sql + " order by " + std::string(order);
   // A SQLite table's rowid follows the order of the inserts; a PostgreSQL
   // table has only its storage order (ctid); a view has neither.
   if (type == "table") sql += engine_ == Engine::kPostgres ? " order by ctid" : " order by rowid";

@@ -47,11 +47,12 @@ class DatabaseLocation {
   // query object on this database.
   std::string FindTable(const qev::Variant& query_obj, std::string_view table) const;
 
-  // A statement selecting the rows of `table` that match `cond`, in the
-  // order they were written (on PostgreSQL, which keeps no such order, in
-  // the order the rows are stored); "" when the database has no such table.
+  // A statement selecting the rows of `table` that match `cond`, ordered by
+  // `order` or, when that is empty, in the order they were written (on
+  // PostgreSQL, which keeps no such order, in the order the rows are
+  // stored); "" when the database has no such table.
   std::string SelectRowsSql(const qev::Variant& query_obj, std::string_view table,
-                            std::string_view cond) const;
+                            std::string_view cond, std::string_view order = {}) const;
 
  private:
   DatabaseLocation(Engine engine, std::string text) : engine_(engine), text_(std::move(text)) {}

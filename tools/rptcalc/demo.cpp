@@ -14,6 +14,7 @@
 #include "host/host.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "frame/catalogue.h"
 #include "schema/schema.h"
 #include "tools/rptcalc/database_location.h"
 #include "tools/rptcalc/demo_data.h"
@@ -190,11 +191,16 @@ void FillLookups(const qev::Variant& query, const std::vector<Good>& goods) {
   }
   {
     // The category tables of the charge reports; the second-level report
-    // items are the invoice items.
-    BulkInsert fpxm(query, "qev_pub_type_fpxm", "id,name");
+    // items are the invoice items. The cashier's sheet lists the invoice
+    // items by their sort number Mzsn: consultation and examinations first,
+    // drugs last.
+    static constexpr std::string_view kSheetOrder[] = {"09", "04", "05", "07", "06",
+                                                       "08", "01", "02", "03"};
+    BulkInsert fpxm(query, "qev_pub_type_fpxm", "id,name,Mzsn");
     BulkInsert bbxm2(query, "qev_pub_type_bbxm2", "id,name");
     for (const auto& item : demo::ChargeItems()) {
-      fpxm.Row({Q(item.id), Q(item.name)});
+      const auto at = std::find(std::begin(kSheetOrder), std::end(kSheetOrder), item.id);
+      fpxm.Row({Q(item.id), Q(item.name), std::to_string(at - std::begin(kSheetOrder) + 1)});
       bbxm2.Row({Q(item.id), Q(item.name)});
     }
     fpxm.Flush();
@@ -462,6 +468,178 @@ void FillRegistrations(const qev::Variant& query, int scale, int share, Dice& di
   ins.Flush();
 }
 
+// The settlement amounts of a cashier's desk are written in fen and split
+// over the settlement methods jsfs1amt to jsfs4amt (cash, bank card, the
+// patient's account, other).
+struct Payment {
+  int64_t jsfs[4] = {0, 0, 0, 0};
+};
+
+// All of `cents` by one method, drawn: mostly cash and bank card.
+Payment PayBy(Dice& dice, int64_t cents, bool account_allowed = true) {
+  const int w = dice.Between(1, 100);
+  const int method = w <= 45 ? 0 : w <= 80 ? 1 : (w <= 90 && account_allowed) ? 2 : 3;
+  Payment p;
+  p.jsfs[method] = cents;
+  return p;
+}
+
+std::vector<std::string> PaymentLiterals(const Payment& p, int sign) {
+  std::vector<std::string> out;
+  for (int64_t cents : p.jsfs) out.push_back(Money(sign * cents));
+  return out;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The insurer's record of one insured settlement of `total` fen of which
+// the fund pays `fund`: the account pays part of the rest and the patient
+// the remainder in cash, so that hjamt (bcbxf0 + locaxj) is the total.
+std::vector<std::string> InsuranceAmounts(Dice& dice, int64_t total, int64_t fund, int sign) {
+  const int64_t account = std::min<int64_t>(total - fund, total / 10 * dice.Between(0, 1));
+  const int64_t cash = total - fund - account;
+  const int64_t subsidy = dice.Chance(15) ? fund / 10 : 0;  // civil servants
+  const int64_t amounts[12] = {account, fund - subsidy, subsidy,        total / 20,
+                               total / 12, 0,           0,              0,
+                               total - fund, fund + account, cash,      cash};
+  std::vector<std::string> out;
+  for (int64_t a : amounts) out.push_back(Money(sign * a));
+  return out;
+}
+
+// Three days of one campus's cashiers' office (2024-03-14 to 03-16):
+// registrations and their returns, charge settlements with their invoice
+// lines, refunds, voids of both, top-ups of patients' accounts and their
+// refunds, inpatient deposits of every type, and the insurer's records of
+// the insured charges and of the two kinds of inpatient settlement.
+// Registrations are voided or returned, charges voided or refunded now and
+// then; a refund and a return repeat their record with negative amounts.
+// `prefix` keeps the registration numbers of the campuses apart.
+void FillCashierDays(const qev::Variant& query, int scale, int share, Dice& dice,
+                     const std::vector<std::string>& cashiers, const std::string& prefix) {
+  const auto items = demo::ChargeItems();
+  const auto surnames = demo::Surnames();
+  const auto given = demo::GivenNames();
+  const std::vector<std::string> depts = ClinicalDepartments();
+  const std::string money = "jsfs1amt,jsfs2amt,jsfs3amt,jsfs4amt";
+  BulkInsert reg(query, "qev_Reg_info", "RegID,Name,DepaID,CzyID,iDate,inout,state,amt," + money);
+  BulkInsert infoh(query, "qev_Tol_infoh",
+                   "ID,RegID,Name,CzyID,iDate,inout,state,fb,amt,bxamt,bcamt," + money);
+  BulkInsert infod(query, "qev_Tol_infod", "InfohID,fpxmid,Amt");
+  BulkInsert topup(query, "qev_Mem_InAmt", "MemID,CzyID,iDate,inout,amt," + money);
+  BulkInsert deposit(query, "qev_Zyyjk_Info", "ZyID,Name,CzyID,iDate,Type,amt,bcamt," + money);
+  BulkInsert insured(query, "qev_Yb_Infoh_L",
+                     "Kind,RegID,Name,CzyID,iDate,zhzfe0,jjzfe0,gwybz0,fybfy0,ylzfje,cfdxje,"
+                     "sybxzf,bjjjzf,grzfe0,bcbxf0,locaxj,xjhj00");
+  const auto count = [&](int per_day) { return static_cast<int>(per_day * scale * share / 100); };
+  const auto name = [&](int n) {
+    return std::string(surnames[(n * 7) % surnames.size()]) +
+           std::string(given[(n * 3) % given.size()]);
+  };
+  int record = 0, patient = 0;
+  for (int day = 14; day <= 16; ++day) {
+    const auto when = [&] { return dice.DateTime(day, day, 8, 17); };
+    const auto cashier = [&] {
+      return cashiers[dice.Between(0, static_cast<int>(cashiers.size()) - 1)];
+    };
+    for (int i = 0; i < count(80); ++i) {
+      static constexpr int64_t kFees[] = {500, 1000, 1000, 1500, 3000};
+      const int64_t fee = kFees[dice.Between(0, 4)];
+      const std::string regid = fmt::format("{}{:02}{:04}", prefix, day, i + 1);
+      const std::string nm = name(++patient);
+      const std::string dept = depts[dice.Between(0, static_cast<int>(depts.size()) - 1)];
+      const Payment pay = PayBy(dice, fee);
+      const bool void_reg = dice.Chance(4);
+      reg.Row(Concat({Q(regid), Q(nm), Q(dept), Q(cashier()), Q(when()), Q("1"),
+                      Q(void_reg ? "0" : "1"), Money(fee)},
+                     PaymentLiterals(pay, 1)));
+      if (void_reg || !dice.Chance(6)) continue;
+      // The registration is returned, now and then by a return voided later.
+      reg.Row(Concat({Q(regid), Q(nm), Q(dept), Q(cashier()), Q(when()), Q("-1"),
+                      Q(dice.Chance(20) ? "0" : "1"), Money(-fee)},
+                     PaymentLiterals(pay, -1)));
+    }
+    for (int i = 0; i < count(150); ++i) {
+      std::vector<std::pair<std::string_view, int64_t>> lines;
+      int64_t amt = 0;
+      for (int l = dice.Between(1, 3); l > 0; --l) {
+        const auto& item = items[dice.Skewed(static_cast<int>(items.size()))];
+        const int64_t cents = 50 * dice.Between(item.min_cents / 50, item.max_cents / 50);
+        lines.emplace_back(item.id, cents);
+        amt += cents;
+      }
+      const int kind = dice.Between(1, 100);
+      const char* fb = kind <= 70 ? "自费" : kind <= 95 ? "医保" : "公费";
+      const int64_t bx = kind <= 70 ? 0 : amt * (kind <= 95 ? 60 : 90) / 100;
+      const Payment pay = PayBy(dice, amt - bx);
+      // Cash is taken to the jiao; the rounding shows as bcamt.
+      const int64_t odd = pay.jsfs[0] % 10;
+      const int64_t bc = pay.jsfs[0] == 0 ? 0 : odd >= 5 ? 10 - odd : -odd;
+      const std::string regid =
+          fmt::format("{}{:02}{:04}", prefix, day, dice.Between(1, count(80)));
+      const std::string nm = name(dice.Between(1, patient));
+      const std::string czy = cashier();
+      const bool void_charge = dice.Chance(3);
+      const bool refunded = !void_charge && dice.Chance(4);
+      for (int sign : {1, -1}) {
+        if (sign < 0 && !refunded) break;
+        const int id = ++record;
+        const char* state = sign > 0 ? (void_charge ? "0" : "1") : (dice.Chance(20) ? "0" : "1");
+        infoh.Row(Concat({std::to_string(id), Q(regid), Q(nm), Q(czy), Q(when()),
+                          Q(sign > 0 ? "1" : "-1"), Q(state), Q(fb), Money(sign * amt),
+                          Money(sign * bx), Money(sign * bc)},
+                         PaymentLiterals(pay, sign)));
+        for (const auto& [item, cents] : lines)
+          infod.Row({std::to_string(id), Q(item), Money(sign * cents)});
+        if (bx != 0 && std::string_view(fb) == "医保" && std::string_view(state) == "1") {
+          const std::vector<std::string> head = {Q("Tol"), Q(regid), Q(nm), Q(czy), Q(when())};
+          insured.Row(Concat(head, InsuranceAmounts(dice, amt, bx, sign)));
+        }
+      }
+    }
+    for (int i = 0; i < count(30); ++i) {
+      const int64_t amt = 5000 * dice.Between(2, 40);
+      const std::string member = fmt::format("M{}{:05}", prefix, dice.Between(1, 500));
+      // A top-up paid from another account is a transfer.
+      const bool transfer = dice.Chance(8);
+      Payment pay = PayBy(dice, amt, /*account_allowed=*/false);
+      if (transfer) pay = Payment{{0, 0, amt, 0}};
+      const bool refund = !transfer && dice.Chance(12);
+      topup.Row(Concat({Q(member), Q(cashier()), Q(when()), Q(refund ? "-1" : "1"),
+                        Money(refund ? -amt : amt)},
+                       PaymentLiterals(pay, refund ? -1 : 1)));
+    }
+    for (int i = 0; i < count(20); ++i) {
+      // Types: 1 received, 2 reversed, 3 paid at settlement, 4 its
+      // reversal, 5 refunded at settlement, 6 its reversal.
+      static constexpr int kTypeWeights[] = {55, 65, 80, 83, 97, 100};
+      const int w = dice.Between(1, 100);
+      int type = 1;
+      while (w > kTypeWeights[type - 1]) ++type;
+      const int64_t amt = type <= 2 ? 50000 * dice.Between(2, 20) : 100 * dice.Between(100, 3000);
+      const int sign = type == 1 || type == 3 || type == 6 ? 1 : -1;
+      const std::vector<std::string> head = {
+          Q(fmt::format("ZY{}{:04}", prefix, dice.Between(1, 300))), Q(name(dice.Between(1, 999))),
+          Q(cashier()), Q(when()), Q(std::to_string(type)), Money(sign * amt), "0"};
+      deposit.Row(Concat(head, PaymentLiterals(PayBy(dice, amt, false), sign)));
+    }
+    for (const auto& [kind, per_day] : {std::pair{"Zyjz", 4}, std::pair{"Zyjs", 6}}) {
+      for (int i = 0; i < count(per_day); ++i) {
+        const int64_t total = 100 * dice.Between(3000, 40000);
+        const int64_t fund = total * dice.Between(50, 85) / 100;
+        const std::vector<std::string> head = {
+            Q(kind), Q(fmt::format("ZY{}{:04}", prefix, dice.Between(1, 300))),
+            Q(name(dice.Between(1, 999))), Q(cashier()), Q(when())};
+        insured.Row(Concat(head, InsuranceAmounts(dice, total, fund, 1)));
+      }
+    }
+  }
+  for (BulkInsert* b : {&reg, &infoh, &infod, &topup, &deposit, &insured}) b->Flush();
+}
+
 bool IsDemoDatabase(const std::string& path) {
   try {
     const DatabaseLocation location = DatabaseLocation::Parse(path);
@@ -524,13 +702,17 @@ std::string ExecutableForUser() {
 struct Showcase {
   const char* class_name;
   const char* title;
-  const char* view;
-  const char* rpttab;
-  const char* detail = nullptr;  // RptDetailTab, for the reports that have one
-  const char* cond = "";         // added to the month condition
+  const char* view = nullptr;    // SourceViewName, for the reports that have one
+  const char* rpttab = nullptr;  // RptTab, likewise
+  const char* detail = nullptr;  // RptDetailTab, likewise
+  const char* cond = "";         // added to the month's or the day's condition
   const char* sets = "";         // further NAME=VALUE properties, joined by ';'
   const char* calls = "";        // --call arguments, joined by ';'
+  bool day = false;              // the cashiers' day instead of the month
+  int campus = 0;                // the one source read (1 or 2), 0 for both
 };
+
+constexpr const char* kCampusNames[] = {"总院、东院", "总院", "东院"};
 
 std::vector<std::string> SplitAtSemicolons(std::string_view text) {
   std::vector<std::string> out;
@@ -588,6 +770,22 @@ constexpr Showcase kShowcase[] = {
     {"Rpt_KcRk_Price", "最新进价 — latest purchase price of one good per supplier",
      "rpt_kcrk_price_v", "rpt_kcrk_price", nullptr, " and goodid='1001'", "SupFac=1",
      "GetDetailCondStr=S01"},
+    // The cashiers' office of one day over both campuses: counts and memo,
+    // money sources by settlement method with the total row, and the lines
+    // by source and invoice item.
+    {.class_name = "Rpt_Tol_Rbb",
+     .title = "收费日结单 — the cashiers' daily settlement sheet, both campuses",
+     .sets = "Submiter=收费处;JzrDay=2024-03-15",
+     .day = true},
+    // The insurance sheet reads its first source only: one sheet per campus.
+    {.class_name = "Rpt_Yb_Rbb",
+     .title = "医保日报 — insured charge settlements of the day, main campus",
+     .day = true,
+     .campus = 1},
+    {.class_name = "Rpt_Yb_Rbb",
+     .title = "医保日报 — insured charge settlements of the day, east campus",
+     .day = true,
+     .campus = 2},
 };
 
 }  // namespace
@@ -640,15 +838,17 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
     int share;
     const char* label;
     const char* prefix;  // of the charge record ids
-  } campuses[] = {{&files.source1, 100, "总院 source 1", "A"},
-                  {&files.source2, 60, "东院 source 2", "B"}};
-  // The charges draw from dice of their own, so that the pharmacy data stay
-  // as they were before the charges joined the demo.
+    std::vector<std::string> cashiers;
+  } campuses[] = {{&files.source1, 100, "总院 source 1", "A", {"U11", "U12", "U13"}},
+                  {&files.source2, 60, "东院 source 2", "B", {"U21", "U22"}}};
+  // The charges and the cashiers' days draw from dice of their own, so that
+  // the data that came before them stay as they were.
   Dice charge_dice(kSeed + 1);
   // So do the inpatient wards and the purchase lines.
   Dice ward_dice(kSeed + 2);
   Dice purchase_dice(kSeed + 3);
   Dice registration_dice(kSeed + 4);
+  Dice cashier_dice(kSeed + 5);
   for (const auto& c : campuses) {
     const qev::Variant query(DatabaseLocation::Parse(*c.path).OpenQueryObj());
     qev::schema::Apply(query, "goods_sources");
@@ -657,12 +857,14 @@ void BuildDemoDatabases(const DemoFiles& files, int scale, std::ostream& err, bo
     qev::schema::Apply(query, "category_sources");
     qev::schema::Apply(query, "registration_sources");
     qev::schema::Apply(query, "price_sources");
+    qev::schema::Apply(query, "cashier_sources");
     FillLookups(query, goods);
     FillCampus(query, goods, std::max(scale, 1), c.share, dice, ward_dice, c.prefix, progress,
                c.label);
     FillCharges(query, std::max(scale, 1), c.share, charge_dice, c.prefix);
     FillRegistrations(query, std::max(scale, 1), c.share, registration_dice, c.prefix);
     FillPurchases(query, goods, purchase_dice, c.prefix);
+    FillCashierDays(query, std::max(scale, 1), c.share, cashier_dice, c.cashiers, c.prefix);
     MarkAsDemo(query, scale, c.label);
   }
   progress.Clear();
@@ -704,12 +906,19 @@ int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
     run.class_name = s.class_name;
     run.db = files.report;
     run.sources = {files.source1, files.source2};
+    if (s.campus != 0) run.sources = {s.campus == 1 ? files.source1 : files.source2};
     run.workstation = kWorkstation;
-    run.sets = {std::string("SourceViewName=") + s.view, std::string("RptTab=") + s.rpttab};
+    if (s.view) run.sets.push_back(std::string("SourceViewName=") + s.view);
+    if (s.rpttab) run.sets.push_back(std::string("RptTab=") + s.rpttab);
     if (s.detail) run.sets.push_back(std::string("RptDetailTab=") + s.detail);
-    run.sets.push_back(std::string("CondStr=") + kDemoMonthCond + s.cond);
+    run.sets.push_back(std::string("CondStr=") + (s.day ? kDemoCashierDayCond : kDemoMonthCond) +
+                       s.cond);
     for (const std::string& set : SplitAtSemicolons(s.sets)) run.sets.push_back(set);
-    run.descs = {"统计期间=2024-03-01 至 2024-03-31", "院区=总院、东院"};
+    // The cashier's sheet has no header description.
+    if (qev::frame::FindClass(s.class_name)->type_info.Find("RptDesc") != nullptr)
+      run.descs = {s.day ? std::string("结算日期=") + kDemoCashierDay
+                         : std::string("统计期间=2024-03-01 至 2024-03-31"),
+                   std::string("院区=") + kCampusNames[s.campus]};
     if (i == 0) run.calls = {"GetDetailCondStr=1001"};
     for (const std::string& call : SplitAtSemicolons(s.calls)) run.calls.push_back(call);
     run.format = OutputFormat::kTable;

@@ -1,10 +1,12 @@
 // `rptcalc demo`: builds a deterministic demo hospital (a report database
 // and the databases of two campuses as sources, with goods, departments,
 // doctors, suppliers and a month of dispensing, stock movements, inpatient
-// charges of goods, outpatient charges and registrations) and runs every
-// goods report, the month stock ledger, the charge reports by category and
-// day by day and the registrations by department and day over the two
-// sources.
+// charges of goods, outpatient charges and registrations, and three days of
+// the cashiers' settlements) and runs every goods report, the month stock
+// ledger, the charge reports by category and day by day, the registrations
+// by department and day and the purchase price listing over the two
+// sources, then the cashiers' daily sheet of one day over both campuses and
+// the insurance daily sheet of each campus.
 #pragma once
 
 #include <iosfwd>
@@ -38,6 +40,11 @@ inline constexpr int kDemoMaxGoods = 1200;
 // The month the demo data cover, and the condition the showcase uses.
 inline constexpr const char* kDemoMonthCond =
     "iDate>={d '2024-03-01'} and iDate<{d '2024-04-01'}";
+// The cashiers' day the daily sheets show (the sources hold the day before
+// and after it as well).
+inline constexpr const char* kDemoCashierDay = "2024-03-15";
+inline constexpr const char* kDemoCashierDayCond =
+    "iDate>={d '2024-03-15'} and iDate<{d '2024-03-16'}";
 
 // Builds the three databases, replacing an earlier demo at the same place
 // (a file that is not a demo database is never replaced: UsageError).

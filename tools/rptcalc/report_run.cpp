@@ -45,6 +45,11 @@ std::string SeparatorHex() {
 
 bool IsMethod(const MemberInfo& m) { return (m.kinds & qev::kInvokeMethod) != 0; }
 
+// One line per error that the calculation handed to the error reporter.
+void WriteReportedErrors(const std::vector<std::string>& reported, std::ostream& err) {
+  for (const std::string& r : reported) err << "rptcalc: reported error: " << OneLine(r) << "\n";
+}
+
 // "NAME=VALUE" split at the first '='.
 std::pair<std::string, std::string> SplitAssignment(std::string_view option,
                                                     std::string_view text,
@@ -405,26 +410,27 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   // The rows are read untraced: they are the host's reads, not the report's.
   const Variant report_db = qev::Get(Variant(raw_host), "DbA_Query0_Obj");
   const std::string own = "computer=" + SqlQuote(plan.workstation);
-  std::vector<std::string> wanted;
+  std::vector<FixedTable> wanted;
   if (const MemberInfo* m = spec.type_info.Find("RptTab"); m && !IsMethod(*m)) {
     rpttab = qev::Get(component, "RptTab").ToText();
     if (!rpttab.empty()) {
       const std::string sql = plan.db.SelectRowsSql(report_db, "rpt_header",
                                                     own + " and rpttab=" + SqlQuote(rpttab));
       if (!sql.empty()) output.header = ReadRows(report_db, "rpt_header", sql);
-      wanted.push_back(rpttab);
+      wanted.push_back({rpttab, "", ""});
     }
   }
   if (const MemberInfo* m = spec.type_info.Find("RptDetailTab"); m && !IsMethod(*m)) {
     const std::string detail = qev::Get(component, "RptDetailTab").ToText();
-    if (!detail.empty()) wanted.push_back(detail);
+    if (!detail.empty()) wanted.push_back({detail, "", ""});
   }
-  for (const std::string& t : FixedTablesOf(spec.name)) wanted.push_back(t);
+  for (const FixedTable& t : FixedTablesOf(spec.name)) wanted.push_back(t);
   std::set<std::string> seen;
-  for (const std::string& t : wanted) {
-    if (!seen.insert(qev::ToLowerAscii(t)).second) continue;
-    const std::string sql = plan.db.SelectRowsSql(report_db, t, own);
-    if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t, sql));
+  for (const FixedTable& t : wanted) {
+    if (!seen.insert(qev::ToLowerAscii(t.name)).second) continue;
+    const std::string cond = t.cond.empty() ? own : own + " and " + t.cond;
+    const std::string sql = plan.db.SelectRowsSql(report_db, t.name, cond, t.order);
+    if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t.name, sql));
   }
 
   const std::vector<std::string> reported = ReportedErrors();
@@ -433,7 +439,7 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   WriteReportOutput(output, o.format, out);
   out.flush();
   if (!out) throw OutputError("the rows could not be written to the standard output");
-  for (const std::string& r : reported) err << "rptcalc: reported error: " << OneLine(r) << "\n";
+  WriteReportedErrors(reported, err);
   if (o.no_calc) {
     // Stored rows are shown as a report only when their calculation ended
     // well; otherwise the reader is told what they are.
@@ -474,6 +480,8 @@ int RunReport(const RunOptions& options, std::ostream& out, std::ostream& err) {
       return Execute(plan, options, trace, out, err);
     } catch (const qev::RuntimeError& e) {
       trace.Flush();
+      // Errors reported before the one that ended the call went wrong too.
+      WriteReportedErrors(ReportedErrors(), err);
       err << "rptcalc: error " << e.number() << ", " << OneLine(e.source()) << ", "
           << OneLine(e.description()) << "\n";
       err << "rptcalc: " << ErrorContext(plan, options, e) << "\n";
@@ -500,16 +508,21 @@ const qev::frame::ClassSpec* ResolveClass(std::string_view name) {
 
 std::string CalculationTable(const qev::frame::ClassSpec& spec, const std::string& rpttab) {
   if (!rpttab.empty()) return rpttab;
-  const std::vector<std::string> fixed = FixedTablesOf(spec.name);
-  return fixed.empty() ? spec.name : fixed.front();
+  const std::vector<FixedTable> fixed = FixedTablesOf(spec.name);
+  return fixed.empty() ? spec.name : fixed.front().name;
 }
 
-std::vector<std::string> FixedTablesOf(std::string_view class_name) {
-  if (class_name == "Rpt_Tol_Rbb") return {"rpt_Tol_rbb", "rpt_Tol_Rbb_Infod", "rpt_rbbd"};
-  if (class_name == "Rpt_Yjk_Rbb") return {"rpt_Tol_rbb"};
+std::vector<FixedTable> FixedTablesOf(std::string_view class_name) {
+  if (class_name == "Rpt_Tol_Rbb")
+    return {{"rpt_Tol_rbb", "", ""},
+            {"rpt_Tol_Rbb_Infod", "", ""},
+            // The lines are shared with other sheets by rpttab, and shown in
+            // the order of their sort numbers.
+            {"rpt_rbbd", "rpttab='rpt_Tol_rbb'", "Sn"}};
+  if (class_name == "Rpt_Yjk_Rbb") return {{"rpt_Tol_rbb", "", ""}};
   if (class_name == "Rpt_Yb_Rbb" || class_name == "Rpt_Yb_Rbb_Zyjz" ||
       class_name == "Rpt_Yb_Rbb_Zyjs")
-    return {"rpt_Yb_rbb"};
+    return {{"rpt_Yb_rbb", "", ""}};
   return {};
 }
 

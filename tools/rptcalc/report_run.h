@@ -42,9 +42,16 @@ int RunReport(const RunOptions& options, std::ostream& out, std::ostream& err);
 // case ignored; the CLSID with or without braces); nullptr when none.
 const qev::frame::ClassSpec* ResolveClass(std::string_view name);
 
-// The tables a class writes for a workstation besides its RptTab and
-// RptDetailTab (the daily sheets' fixed tables).
-std::vector<std::string> FixedTablesOf(std::string_view class_name);
+// A table that a class writes for a workstation besides its RptTab and
+// RptDetailTab (the daily sheets' fixed tables): its name, a condition on
+// its rows beside the workstation's ("" for none) and the columns its rows
+// are shown in order of ("" for the order in which they were written).
+struct FixedTable {
+  std::string name;
+  std::string cond;
+  std::string order;
+};
+std::vector<FixedTable> FixedTablesOf(std::string_view class_name);
 
 // The report table whose calculation lock and record a run of the class
 // uses: its RptTab, else its first fixed table, else the class name.
