@@ -8,6 +8,7 @@
 
 #include "host/column_types.h"
 #include "host/exact_sum.h"
+#include "host/row_order.h"
 #include "host/sql_text.h"
 #include "host/statement_cache.h"
 #include "platform/ci_map.h"
@@ -268,6 +269,7 @@ class SqliteDatabase final : public Database {
       if (rc == SQLITE_DONE) break;
       RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
+    if (max_rows == SIZE_MAX) OrderUnorderedRows(st.sql, result);
     if (schema_change) column_types_.Clear();
   }
 
