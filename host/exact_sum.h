@@ -33,11 +33,20 @@ class ExactSum {
  public:
   enum class Status { kOk, kOutOfRange };
 
+  // Powers of ten that a double holds exactly.
+  static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
   // Adds or removes (for a sliding window frame) one value.
   Status AddInteger(int64_t value) { return Apply(value, 0, false); }
-  Status AddReal(double value) { return ApplyReal(value, false); }
+  Status AddReal(double value) {
+    return AddAtScale(value, false) ? Status::kOk : ApplyReal(value, false);
+  }
   Status RemoveInteger(int64_t value) { return Apply(value, 0, true); }
-  Status RemoveReal(double value) { return ApplyReal(value, true); }
+  Status RemoveReal(double value) {
+    return AddAtScale(value, true) ? Status::kOk : ApplyReal(value, true);
+  }
 
   // True while no value (other than NULL) has been added.
   bool empty() const { return count_ == 0; }
@@ -58,6 +67,33 @@ class ExactSum {
  private:
   Status Apply(int64_t mantissa, int exponent, bool remove);
   Status ApplyReal(double value, bool remove);
+
+  // The path of nearly every value: when `value` is, to 15 digits, a whole
+  // number of the sum's present unit 10^scale_, adds that number and
+  // returns true. value * 10^-scale_ is one correctly rounded product of
+  // exact operands; when it lies within 2^-52 (relative) of an integer r
+  // of at most 15 digits, `value` lies within 3.4e-16 of r * 10^scale_,
+  // nearer than half a step of 15 significant digits, so that is its
+  // 15-digit decimal. Anything else (a finer decimal, more digits, an
+  // infinity) takes the full path.
+  bool AddAtScale(double value, bool remove) {
+    if (scale_ < -22) return false;
+    const double q = value * kExactPow10[-scale_];
+    if (!(q > -1e15 && q < 1e15)) return false;
+    const double r = (q + 0x1.8p52) - 0x1.8p52;  // q rounded to an integer (|q| < 2^51)
+    const double off = q - r;
+    const double tolerance = (r < 0 ? -r : r) * 0x1p-52;
+    if (off > tolerance || -off > tolerance) return false;
+    const __int128 units = static_cast<int64_t>(r);
+    __int128 sum;
+    if (remove ? __builtin_sub_overflow(sum_, units, &sum) : __builtin_add_overflow(sum_, units, &sum))
+      return false;  // the full path reports it
+    sum_ = sum;
+    const int64_t step = remove ? -1 : 1;
+    count_ += step;
+    reals_ += step;
+    return true;
+  }
 
   __int128 sum_ = 0;   // the sum in units of 10^scale_
   int scale_ = 0;      // never above 0: integers are whole units

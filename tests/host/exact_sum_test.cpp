@@ -122,5 +122,50 @@ TEST(ExactSumDecimal, AgreesWithExactRounding) {
   }
 }
 
+// Sums of mixed decimals against a plain reference: every value's 15-digit
+// decimal (from the exact decimal rounding) added at the fixed unit 10^-20.
+TEST(ExactSumDecimal, SumsAgreeWithAFixedPointReference) {
+  std::mt19937_64 rng(11);
+  auto decimal15_at_1e20 = [](double v) {
+    char buf[48];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    const std::string text(buf, res.ptr);
+    const size_t e = text.find('e');
+    __int128 m = 0;
+    for (size_t i = 0; i < e; ++i)
+      if (text[i] >= '0' && text[i] <= '9') m = m * 10 + (text[i] - '0');
+    int exp10 = std::stoi(text.substr(e + 1)) - 14 + 20;  // 15 digits, at 10^-20
+    for (; exp10 > 0; --exp10) m *= 10;
+    for (; exp10 < 0; ++exp10) m /= 10;  // values here need no place finer than 10^-20
+    return v < 0 ? -m : m;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    ExactSum sum;
+    __int128 reference = 0;
+    const int n = 1 + static_cast<int>(rng() % 40);
+    for (int i = 0; i < n; ++i) {
+      double v;
+      switch (rng() % 4) {
+        case 0: v = static_cast<double>(static_cast<int64_t>(rng() % 20000000) - 5000000) / 100; break;
+        case 1: v = static_cast<double>(static_cast<int64_t>(rng() % 2000000)) / 1000; break;
+        case 2: v = static_cast<double>(rng() % 100000) / 100000.0 * 0.3; break;  // 15 digits
+        default: v = static_cast<double>(static_cast<int64_t>(rng() % 2000) - 1000); break;
+      }
+      ASSERT_EQ(sum.AddReal(v), ExactSum::Status::kOk);
+      reference += decimal15_at_1e20(v);
+    }
+    // The reference as text, read back correctly rounded.
+    const bool negative = reference < 0;
+    unsigned __int128 mag = negative ? -static_cast<unsigned __int128>(reference) : reference;
+    std::string digits;
+    do digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(mag % 10)));
+    while ((mag /= 10) != 0);
+    double expected = 0;
+    const std::string text = digits + "e-20";
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    ASSERT_EQ(sum.AsDouble(), negative ? -expected : expected) << round;
+  }
+}
+
 }  // namespace
 }  // namespace qev::host::testing
