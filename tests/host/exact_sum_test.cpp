@@ -1,6 +1,7 @@
-// The same sums and dates on every engine: decimal amounts add up exactly
-// (SQLite through the host's own sum and total), date and time stamp
-// columns reach the caller as date values.
+// The same sums, dates and row order on every engine: decimal amounts add
+// up exactly (SQLite through the host's own sum and total), date and time
+// stamp columns reach the caller as date values, rows of a statement
+// without an order come sorted by value.
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -75,6 +76,26 @@ TEST_P(ExactSumTest, DateColumnsGiveDateValuesAndTextColumnsText) {
     // A text column that merely holds a date stays text.
     EXPECT_EQ(Call(rs, "Fields", "t"), Variant("2024-03-01 00:00:00"));
   }
+}
+
+TEST_P(ExactSumTest, RowsWithoutAnOrderComeSortedByValue) {
+  Exec("create table k (name text, n integer)");
+  Exec("insert into k values ('阿莫西林', 3), ('b', 1), ('B', 2), ('10', 4), ('9', 5), (null, 6)");
+  Exec("update k set n = n + 10 where name in ('b', '10')");  // moves rows on a server's disk
+  auto column = [&](const std::string& sql) {
+    std::vector<std::string> out;
+    Variant rs = Open(sql);
+    for (; !Get(rs, "EOF").ToBool(); Call(rs, "MoveNext")) out.push_back(ConcatText(Call(rs, "Fields", int16_t{0})));
+    return out;
+  };
+  // NULL first, then texts by their bytes, whatever the collation.
+  const std::vector<std::string> by_bytes = {"", "10", "9", "B", "b", "阿莫西林"};
+  EXPECT_EQ(column("select name, n from k"), by_bytes);
+  EXPECT_EQ(column("select name, sum(n) from k group by name"), by_bytes);
+  EXPECT_EQ(column("select name from (select name, n from k order by n) t"), by_bytes);
+  // A statement's own order stays.
+  EXPECT_EQ(column("select n from k order by n desc"),
+            (std::vector<std::string>{"14", "11", "6", "5", "3", "2"}));
 }
 
 // SQLite alone: what the exact sums refuse, and total().
