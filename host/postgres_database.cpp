@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/column_types.h"
+#include "host/row_order.h"
 #include "host/sql_text.h"
 #include "platform/ci_map.h"
 #include "platform/error.h"
@@ -496,6 +497,7 @@ class PostgresDatabase final : public Database {
         result->cells.push_back(
             CellValue(res, static_cast<int>(row), c, types[static_cast<size_t>(c)]));
     result->row_count = rows;
+    if (max_rows == SIZE_MAX) OrderUnorderedRows(st.sql, result);
   }
 
   // The columns of `table` as the search path finds it; nullopt when

@@ -4,8 +4,11 @@
 
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "host/column_types.h"
+#include "host/exact_sum.h"
+#include "host/row_order.h"
 #include "host/sql_text.h"
 #include "host/statement_cache.h"
 #include "platform/ci_map.h"
@@ -42,8 +45,28 @@ class ResetGuard {
   sqlite3_stmt* stmt_;
 };
 
-Variant ColumnValue(sqlite3_stmt* stmt, int column) {
-  switch (sqlite3_column_type(stmt, column)) {
+// True for a declared type that marks a date or a time stamp (date,
+// datetime, timestamp): SQLite keeps such values as text, which reaches the
+// reports as a date value, as it does from a server's date columns, so that
+// every text made from it is the same on both engines (a midnight shows as
+// the date alone). A time of day alone ("time") is no date.
+bool DeclaredTypeIsDate(const char* declared) {
+  if (declared == nullptr) return false;
+  const std::string upper = ToUpperAscii(declared);
+  return upper.find("DATE") != std::string::npos || upper.find("TIMESTAMP") != std::string::npos;
+}
+
+Variant ColumnValue(sqlite3_stmt* stmt, int column, bool date_column) {
+  const int type = sqlite3_column_type(stmt, column);
+  if (date_column && type == SQLITE_TEXT) {
+    const unsigned char* text = sqlite3_column_text(stmt, column);
+    const std::string_view view(reinterpret_cast<const char*>(text),
+                                static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+    Date date;
+    if (ParseDate(view, &date)) return Variant(date);
+    return Variant(view);  // not a date after all: as stored
+  }
+  switch (type) {
     case SQLITE_INTEGER: return Variant::FromInt64(sqlite3_column_int64(stmt, column));
     case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, column));
     case SQLITE_NULL: return Variant::Null();
@@ -83,6 +106,10 @@ class SqliteDatabase final : public Database {
     }
     sqlite3_extended_result_codes(db_.get(), 1);
     sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
+    if (ExactSqliteSums() && RegisterExactSums(db_.get()) != SQLITE_OK)
+      Raise(kErrDatabase,
+            "Cannot register the exact sums on '" + path + "': " + sqlite3_errmsg(db_.get()),
+            source_);
     const bool in_memory = path.empty() || path == ":memory:" || path.starts_with("file::memory:");
     ResultTable mode;
     ExecuteLocked(Statement{"PRAGMA journal_mode=WAL"}, &mode, SIZE_MAX);
@@ -217,27 +244,32 @@ class SqliteDatabase final : public Database {
       if (rc != SQLITE_OK) RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
     const int columns = sqlite3_column_count(stmt);
+    std::vector<bool> date_columns;
     if (result) {
       result->names.clear();
       result->cells.clear();
       result->row_count = 0;
       result->names.reserve(static_cast<size_t>(columns));
+      date_columns.resize(static_cast<size_t>(columns));
       for (int c = 0; c < columns; ++c) {
         const char* name = sqlite3_column_name(stmt, c);
         result->names.emplace_back(name ? name : "");
+        date_columns[static_cast<size_t>(c)] = DeclaredTypeIsDate(sqlite3_column_decltype(stmt, c));
       }
     }
     while (true) {
       const int rc = sqlite3_step(stmt);
       if (rc == SQLITE_ROW) {
         if (result == nullptr) continue;
-        for (int c = 0; c < columns; ++c) result->cells.push_back(ColumnValue(stmt, c));
+        for (int c = 0; c < columns; ++c)
+          result->cells.push_back(ColumnValue(stmt, c, date_columns[static_cast<size_t>(c)]));
         if (++result->row_count >= max_rows) break;
         continue;
       }
       if (rc == SQLITE_DONE) break;
       RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
+    if (max_rows == SIZE_MAX) OrderUnorderedRows(st.sql, result);
     if (schema_change) column_types_.Clear();
   }
 

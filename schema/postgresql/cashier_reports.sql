@@ -27,13 +27,13 @@ create index if not exists rpt_Tol_rbb_computer on rpt_Tol_rbb (computer);
 create table if not exists rpt_Tol_Rbb_Infod (
   computer text,
   nameid text,
-  SkAmt double precision,
-  XjAmt double precision,
-  YlAmt double precision,
-  ZhAmt double precision,
-  QtAmt double precision,
-  BcAmt double precision,
-  hjamt double precision,
+  SkAmt numeric,
+  XjAmt numeric,
+  YlAmt numeric,
+  ZhAmt numeric,
+  QtAmt numeric,
+  BcAmt numeric,
+  hjamt numeric,
   Sn integer
 );
 create index if not exists rpt_Tol_Rbb_Infod_key on rpt_Tol_Rbb_Infod (computer, nameid);
@@ -47,7 +47,7 @@ create table if not exists rpt_rbbd (
   rpttab text,
   name text,
   nameid text,
-  amt double precision,
+  amt numeric,
   Sn integer
 );
 create index if not exists rpt_rbbd_key on rpt_rbbd (computer, rpttab, name);
@@ -57,18 +57,18 @@ create index if not exists rpt_rbbd_key on rpt_rbbd (computer, rpttab, name);
 create table if not exists rpt_Yb_rbb (
   computer text,
   RptDesc text,
-  zhzfe0 double precision,
-  jjzfe0 double precision,
-  gwybz0 double precision,
-  fybfy0 double precision,
-  ylzfje double precision,
-  cfdxje double precision,
-  sybxzf double precision,
-  bjjjzf double precision,
-  grzfe0 double precision,
-  bcbxf0 double precision,
-  locaxj double precision,
-  xjhj00 double precision,
-  hjamt double precision
+  zhzfe0 numeric,
+  jjzfe0 numeric,
+  gwybz0 numeric,
+  fybfy0 numeric,
+  ylzfje numeric,
+  cfdxje numeric,
+  sybxzf numeric,
+  bjjjzf numeric,
+  grzfe0 numeric,
+  bcbxf0 numeric,
+  locaxj numeric,
+  xjhj00 numeric,
+  hjamt numeric
 );
 create index if not exists rpt_Yb_rbb_computer on rpt_Yb_rbb (computer);

@@ -46,7 +46,7 @@ create table if not exists mz_fee (
   bbxm2id text,
   tjxm1id text,
   fpxmid text,
-  Amt double precision
+  Amt numeric
 );
 create index if not exists mz_fee_date on mz_fee (iDate);
 

@@ -8,8 +8,10 @@
 --
 -- Values reach these tables as text in value lists, bound as parameters of
 -- no declared type: the server reads each as the column's type. Columns
--- meant to hold numbers are numeric or double precision, columns holding
--- keys and codes are text so that "01" stays "01".
+-- holding amounts and quantities are numeric, which the server adds up
+-- exactly (a sum of double precision values is added in an order the
+-- server chooses and can differ in the last bits from run to run);
+-- columns holding keys and codes are text so that "01" stays "01".
 
 -- Header record: one row per workstation and report table.
 create table if not exists rpt_header (
@@ -62,7 +64,7 @@ create table if not exists tem_rpt_qty (
   JzrDay text,
   ID text,
   objfield text,
-  amt double precision
+  amt numeric
 );
 create index if not exists tem_rpt_qty_computer on tem_rpt_qty (computer, objfield);
 
@@ -75,13 +77,13 @@ create table if not exists tem_rpt_kcdetail (
   GoodID text,
   YfCkID text,
   UnitID text,
-  UnitPrice double precision,
-  JhPrice double precision,
-  UnitRate double precision,
+  UnitPrice numeric,
+  JhPrice numeric,
+  UnitRate numeric,
   iDate text,
   Type text,
   FromID text,
-  Qty double precision
+  Qty numeric
 );
 create index if not exists tem_rpt_kcdetail_computer on tem_rpt_kcdetail (Computer, Type);
 

@@ -2,6 +2,8 @@
 -- database holds it: the goods catalogue, stock movements and dispensing,
 -- and the views the goods reports read. A host names one of the views as a
 -- report's SourceViewName. Harmless to run again.
+-- Quantities and amounts are numeric, which the server stores and adds up
+-- exactly, so that the figures are those of the same data on SQLite.
 
 -- Goods: the good-info lookup reads qev_pub_Good_V (id, Name, spec, UnitName).
 create table if not exists qev_pub_good (
@@ -26,10 +28,10 @@ create table if not exists kc_move (
   YfCkID text,
   FromID text,
   iDate text,
-  Qty double precision,
-  UnitRate double precision,
-  JhPrice double precision,
-  UnitPrice double precision
+  Qty numeric,
+  UnitRate numeric,
+  JhPrice numeric,
+  UnitPrice numeric
 );
 create index if not exists kc_move_good on kc_move (goodid, Type);
 
@@ -40,9 +42,9 @@ create table if not exists fy_detail (
   MzZy text not null,
   DepaID text,
   iDate text,
-  Qty double precision,
-  UnitRate double precision,
-  Amt double precision
+  Qty numeric,
+  UnitRate numeric,
+  Amt numeric
 );
 create index if not exists fy_detail_good on fy_detail (goodid, MzZy);
 
@@ -58,9 +60,9 @@ create table if not exists zy_good_fee (
   Kind text not null,
   goodid text not null,
   iDate text,
-  Qty double precision,
-  UnitRate double precision,
-  Amt double precision,
+  Qty numeric,
+  UnitRate numeric,
+  Amt numeric,
   zydjid text,
   DepaID text,
   DoctorID text,

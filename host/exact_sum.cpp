@@ -1,0 +1,269 @@
+#include "host/exact_sum.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <type_traits>
+
+namespace qev::host {
+
+namespace {
+
+constexpr const double* kExactPow10 = ExactSum::kExactPow10;
+
+// 10^n for n in 0..38 as a 128-bit integer.
+__int128 Pow10Int(int n) {
+  static const auto table = [] {
+    struct T {
+      __int128 v[39];
+    } t{};
+    t.v[0] = 1;
+    for (int i = 1; i < 39; ++i) t.v[i] = t.v[i - 1] * 10;
+    return t;
+  }();
+  return table.v[n];
+}
+
+constexpr int kMaxDigits = 38;  // every 38-digit number fits a signed 128-bit integer
+
+// value * 10^n, false on overflow.
+bool ScaleUp(__int128 value, int n, __int128* out) {
+  if (value == 0) {
+    *out = 0;
+    return true;
+  }
+  if (n > kMaxDigits) return false;
+  return !__builtin_mul_overflow(value, Pow10Int(n), out);
+}
+
+std::atomic<bool> g_exact_sums{true};
+
+}  // namespace
+
+bool ExactSum::Decimal15(double value, int64_t* mantissa, int* exponent) {
+  if (!std::isfinite(value)) return false;
+  if (value == 0) {
+    *mantissa = 0;
+    *exponent = 0;
+    return true;
+  }
+  const double a = std::fabs(value);
+  int e2 = 0;
+  std::frexp(a, &e2);  // a = f * 2^e2, f in [0.5, 1)
+  // floor(log10 a) or one less.
+  int e10 = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
+  int64_t digits = 0;
+  int exp10 = 0;
+  bool found = false;
+  // Fast path: a * 10^k in [1e14, 1e15) with one correctly rounded
+  // operation on exact operands (k within the exact powers), so the
+  // computed product is within 1/16 of the true one; when it is not near
+  // a half, rounding it gives the true 15-digit decimal.
+  for (int attempt = 0; attempt < 2 && !found; ++attempt) {
+    const int k = 14 - e10;
+    if (k < -22 || k > 22) break;
+    const double p = k >= 0 ? a * kExactPow10[k] : a / kExactPow10[-k];
+    if (p >= 1e15) {
+      ++e10;
+      continue;
+    }
+    if (p < 1e14) {
+      --e10;
+      continue;
+    }
+    const double r = std::nearbyint(p);
+    if (std::fabs(p - r) >= 0.375) break;
+    digits = static_cast<int64_t>(r);
+    exp10 = -k;
+    found = true;
+  }
+  if (!found) {
+    // Exact decimal rounding of the binary value: d.dddddddddddddde[+-]x.
+    char buf[48];
+    const auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14);
+    if (res.ec != std::errc()) return false;
+    const char* p = buf;
+    digits = 0;
+    for (; p < res.ptr && *p != 'e'; ++p)
+      if (*p >= '0' && *p <= '9') digits = digits * 10 + (*p - '0');
+    int e = 0;
+    if (p < res.ptr) std::from_chars(p + 1 + (p[1] == '+'), res.ptr, e);
+    exp10 = e - 14;
+  }
+  // Drop trailing zeros (at most 15): 8 + 4 + 2 + 1.
+  if (digits % 100000000 == 0) digits /= 100000000, exp10 += 8;
+  if (digits % 10000 == 0) digits /= 10000, exp10 += 4;
+  if (digits % 100 == 0) digits /= 100, exp10 += 2;
+  if (digits % 10 == 0) digits /= 10, exp10 += 1;
+  *mantissa = value < 0 ? -digits : digits;
+  *exponent = exp10;
+  return true;
+}
+
+ExactSum::Status ExactSum::ApplyReal(double value, bool remove) {
+  int64_t mantissa = 0;
+  int exponent = 0;
+  if (!Decimal15(value, &mantissa, &exponent)) {
+    // An infinity (SQLite keeps no NaN): counted apart from the decimals.
+    const int64_t step = remove ? -1 : 1;
+    count_ += step;
+    reals_ += step;
+    specials_ += step;
+    special_ += remove ? -value : value;
+    return Status::kOk;
+  }
+  reals_ += remove ? -1 : 1;
+  return Apply(mantissa, exponent, remove);
+}
+
+ExactSum::Status ExactSum::Apply(int64_t mantissa, int exponent, bool remove) {
+  count_ += remove ? -1 : 1;
+  if (mantissa == 0) return Status::kOk;
+  if (exponent < scale_) {
+    // A finer decimal place: the sum so far moves to it.
+    if (!ScaleUp(sum_, scale_ - exponent, &sum_)) return Status::kOutOfRange;
+    scale_ = exponent;
+  }
+  __int128 term = 0;
+  if (!ScaleUp(mantissa, exponent - scale_, &term)) return Status::kOutOfRange;
+  const bool overflow = remove ? __builtin_sub_overflow(sum_, term, &sum_)
+                               : __builtin_add_overflow(sum_, term, &sum_);
+  return overflow ? Status::kOutOfRange : Status::kOk;
+}
+
+std::optional<int64_t> ExactSum::AsInteger() const {
+  __int128 whole = sum_;
+  if (scale_ < 0) {
+    if (-scale_ > kMaxDigits) {
+      if (sum_ != 0) return std::nullopt;
+    } else {
+      const __int128 unit = Pow10Int(-scale_);
+      if (sum_ % unit != 0) return std::nullopt;
+      whole = sum_ / unit;
+    }
+  }
+  if (whole < INT64_MIN || whole > INT64_MAX) return std::nullopt;
+  return static_cast<int64_t>(whole);
+}
+
+double ExactSum::AsDouble() const {
+  if (specials_ != 0) {
+    // Infinities decide; +inf and -inf together give NaN (NULL in SQLite).
+    return special_;
+  }
+  if (sum_ == 0) return 0.0;
+  constexpr __int128 kExactInDouble = static_cast<__int128>(1) << 53;
+  if (sum_ > -kExactInDouble && sum_ < kExactInDouble && scale_ >= -22) {
+    // Both operands exact: one correctly rounded division.
+    return static_cast<double>(sum_) / kExactPow10[-scale_];
+  }
+  // Otherwise the decimal text, read back with correct rounding.
+  char buf[64];
+  char* end = buf + sizeof buf;
+  char* p = end;
+  unsigned __int128 magnitude =
+      sum_ < 0 ? static_cast<unsigned __int128>(-(sum_ + 1)) + 1 : static_cast<unsigned __int128>(sum_);
+  do {
+    *--p = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::string text(p, end);
+  text += 'e';
+  text += std::to_string(scale_);
+  double value = 0;
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (res.ec == std::errc::result_out_of_range) value = HUGE_VAL;  // cannot be reached: 38 digits
+  return sum_ < 0 ? -value : value;
+}
+
+// ------------------------------------------------------------------ SQLite
+
+namespace {
+
+// The aggregate's state lives in SQLite's zero-filled aggregate context:
+// all-zero bytes are an empty ExactSum and a clear flag.
+struct SumState {
+  ExactSum sum;
+  bool out_of_range;
+};
+static_assert(std::is_trivially_copyable_v<SumState>);
+static_assert(std::is_trivially_destructible_v<SumState>);
+
+constexpr const char* kOutOfRange =
+    "sum out of the exact range: the values need more than 38 decimal digits between the "
+    "largest and the finest decimal place";
+
+void Step(sqlite3_context* ctx, sqlite3_value* value, bool remove) {
+  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
+  if (state == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  // As SQLite's own sum: text that looks like a number counts as that
+  // number, other text and blobs as 0.0.
+  ExactSum::Status status;
+  switch (sqlite3_value_numeric_type(value)) {
+    case SQLITE_NULL: return;
+    case SQLITE_INTEGER:
+      status = remove ? state->sum.RemoveInteger(sqlite3_value_int64(value))
+                      : state->sum.AddInteger(sqlite3_value_int64(value));
+      break;
+    default:
+      status = remove ? state->sum.RemoveReal(sqlite3_value_double(value))
+                      : state->sum.AddReal(sqlite3_value_double(value));
+      break;
+  }
+  if (status != ExactSum::Status::kOk) state->out_of_range = true;
+}
+
+void StepAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { Step(ctx, argv[0], false); }
+void StepRemove(sqlite3_context* ctx, int, sqlite3_value** argv) { Step(ctx, argv[0], true); }
+
+void Result(sqlite3_context* ctx, bool total) {
+  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
+  if (state == nullptr || state->sum.empty()) {
+    if (total)
+      sqlite3_result_double(ctx, 0.0);
+    else
+      sqlite3_result_null(ctx);
+    return;
+  }
+  if (state->out_of_range) {
+    sqlite3_result_error(ctx, kOutOfRange, -1);
+    return;
+  }
+  if (!total && state->sum.all_integers()) {
+    if (const auto whole = state->sum.AsInteger()) {
+      sqlite3_result_int64(ctx, *whole);
+    } else {
+      sqlite3_result_error(ctx, "integer overflow", -1);
+    }
+    return;
+  }
+  sqlite3_result_double(ctx, state->sum.AsDouble());
+}
+
+void SumFinal(sqlite3_context* ctx) { Result(ctx, false); }
+void SumValue(sqlite3_context* ctx) { Result(ctx, false); }
+void TotalFinal(sqlite3_context* ctx) { Result(ctx, true); }
+void TotalValue(sqlite3_context* ctx) { Result(ctx, true); }
+
+}  // namespace
+
+int RegisterExactSums(sqlite3* db) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  int rc = sqlite3_create_window_function(db, "sum", 1, kFlags, nullptr, StepAdd, SumFinal,
+                                          SumValue, StepRemove, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  return sqlite3_create_window_function(db, "total", 1, kFlags, nullptr, StepAdd, TotalFinal,
+                                        TotalValue, StepRemove, nullptr);
+}
+
+void SetExactSqliteSums(bool on) { g_exact_sums.store(on); }
+bool ExactSqliteSums() { return g_exact_sums.load(); }
+
+}  // namespace qev::host

@@ -1,0 +1,379 @@
+// The reports of the differential test and their data generators.
+//
+// Every family generator writes one to three source databases with the
+// data that made the engines disagree: decimal amounts and quantities
+// (cents, mills, 15 significant digits), refunds that cancel a charge or a
+// whole visit to exactly zero, NULLs where a report takes them, ids in
+// ASCII and in Chinese, times at the edges of a month and at midnight
+// (each SQLite source writes midnight either as the date alone or with
+// 00:00:00, as applications do). Numbers are written with at most 15
+// significant digits, the digits a double holds, and products of the
+// engine (Qty*UnitRate) stay within them.
+//
+// To add a report: one entry in Reports() with its class name and a
+// generator (usually a family generator plus the report's properties).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/difftest/diff_case.h"
+
+namespace qev::testing::diff {
+
+namespace {
+
+constexpr char kSep[] = "\x1F";  // the value-list separator of RptDesc
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// A decimal number written exactly: units of 10^-4.
+std::string Fixed4(int64_t units) {
+  const bool negative = units < 0;
+  const uint64_t magnitude = negative ? static_cast<uint64_t>(-units) : static_cast<uint64_t>(units);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 10000),
+                static_cast<unsigned long long>(magnitude % 10000));
+  std::string text(buf);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+// An amount: its SQL literal and, when it is a decimal of at most four
+// places, its exact value in units of 10^-4 (so that refunds can cancel
+// sums exactly).
+struct Amount {
+  std::string sql;
+  bool fixed = true;
+  int64_t units = 0;
+};
+
+Amount FixedAmount(int64_t units) { return Amount{Fixed4(units), true, units}; }
+
+Amount RandomAmount(Gen& g) {
+  const int kind = g.Int(0, 99);
+  if (kind < 40) return FixedAmount(int64_t{100} * g.Int(-2000, 90000));     // cents
+  if (kind < 55) return FixedAmount(int64_t{1000} * g.Int(1, 9));            // 0.1 .. 0.9
+  if (kind < 70) return FixedAmount(static_cast<int64_t>(g.Int(1, 99999)) * g.Pick<int64_t>({1, 5, 10}));
+  if (kind < 80) {
+    // 1.005 and 0.7 and their like: decimals that binary rounds down.
+    static const std::vector<int64_t> kTricky = {10050, 7000, 1000, 2000, 3000, 11150, 6000, 1450};
+    return FixedAmount(g.Pick(kTricky));
+  }
+  if (kind < 90) {
+    // Large quantities and stock values, to a cent.
+    return FixedAmount(int64_t{100} * (int64_t{g.Int(0, 999999)} * 100 + g.Int(0, 99)) *
+                       (g.Chance(0.3) ? -1 : 1));
+  }
+  // 15 significant digits, summed as they stand.
+  char buf[40];
+  const double v = std::uniform_real_distribution<double>(-1000, 100000)(g.rng());
+  std::snprintf(buf, sizeof buf, "%.15g", v);
+  return Amount{buf, false, 0};
+}
+
+// A quantity and a unit rate whose product stays a short decimal.
+std::string RandomQty(Gen& g) {
+  const int kind = g.Int(0, 9);
+  if (kind < 5) return std::to_string(g.Int(-5, 60));
+  if (kind < 8) return Fixed4(int64_t{10} * g.Int(-500, 9000));  // three places
+  return Fixed4(int64_t{100} * g.Int(0, 99999999));              // large, to a hundredth
+}
+
+// A price: cents up to 999.99 or a decimal that binary rounds down, so
+// that a quantity times a price has at most 15 significant digits.
+std::string RandomPrice(Gen& g) {
+  if (g.Chance(0.2)) return g.Pick<std::string>({"1.005", "0.7", "0.1", "2.675", "0.333"});
+  return Fixed4(int64_t{100} * g.Int(1, 99999));
+}
+std::string RandomRate(Gen& g) {
+  return g.Pick<std::string>({"1", "1", "10", "12", "24", "0.5", "0.25", "0.1", "0.333"});
+}
+
+// A time of the month under test (March 2024) or just outside it; a
+// source writes midnight as the date alone or with 00:00:00.
+std::string RandomTime(Gen& g, bool midnight_with_time) {
+  static const std::vector<std::string> kTimes = {
+      "2024-02-29 23:59:59", "2024-03-01 00:00:00", "2024-03-01 00:00:01", "2024-03-01 08:30:00",
+      "2024-03-15 00:00:00", "2024-03-15 12:00:00", "2024-03-30 17:45:10", "2024-03-31 00:00:00",
+      "2024-03-31 23:59:59", "2024-04-01 00:00:00", "2024-04-01 09:00:00"};
+  std::string t = g.Pick(kTimes);
+  if (!midnight_with_time && t.ends_with(" 00:00:00")) t.resize(10);
+  return Quote(t);
+}
+
+const char kMonth[] = "iDate>={d '2024-03-01'} and iDate<{d '2024-04-01'}";
+
+// Joins rows into one insert statement.
+std::string InsertRows(const std::string& head, const std::vector<std::string>& rows) {
+  std::string sql = head + " values ";
+  for (size_t i = 0; i < rows.size(); ++i) sql += (i ? ",(" : "(") + rows[i] + ")";
+  return sql;
+}
+
+// One to three sources, SourceNum as a caller passes it.
+void ChooseSources(Gen& g, Case* c) {
+  const int n = g.Int(1, 3);
+  c->sources.assign(static_cast<size_t>(n), {});
+  c->source_num = static_cast<int16_t>(n);
+  c->passed = n;
+}
+
+// ------------------------------------------------------------------ goods
+
+const std::vector<std::string> kGoods = {"1001", "1002", "1003", "阿莫西林", "布洛芬01", "X-9", "1099"};
+
+void GoodsFamily(Gen& g, Case* c) {
+  ChooseSources(g, c);
+  c->report_scripts = {"goods_reports", "goods_sources"};
+  c->report_rows = {
+      "insert into qev_pub_good (id,Name,spec,UnitName) values "
+      "('1001','阿莫西林胶囊','0.25g*24粒','盒'),('1002','Ibuprofen','0.3g*20','box'),"
+      "('1003','生理盐水','500ml','瓶'),('阿莫西林','阿莫西林颗粒','0.125g','袋'),"
+      "('布洛芬01','布洛芬混悬液','100ml','瓶')"};  // X-9 and 1099 are unknown
+  c->source_ddl = {
+      "create table fy_detail (id {id}, goodid text not null, MzZy text not null, DepaID text, "
+      "iDate {ts}, Qty {num}, UnitRate {num}, Amt {num})",
+      "create table kc_move (id {id}, goodid text not null, Type text not null, CkTypeID text, "
+      "YfCkID text, FromID text, iDate {ts}, Qty {num}, UnitRate {num}, JhPrice {num}, "
+      "UnitPrice {num})",
+      "create table zy_good_fee (id {id}, Kind text not null, goodid text not null, iDate {ts}, "
+      "Qty {num}, UnitRate {num}, Amt {num})",
+      "create view rpt_fy_v as select goodid, MzZy, DepaID, iDate, Qty, UnitRate, Amt from fy_detail",
+      "create view rpt_kcck_v as select goodid, CkTypeID, YfCkID, iDate, -Qty as Qty, UnitRate, "
+      "UnitPrice from kc_move where Type = '2'",
+      "create view rpt_kcrk_v as select goodid, YfCkID, iDate, Qty, UnitRate, Qty * JhPrice as JhAmt "
+      "from kc_move where Type = '1'",
+      "create view rpt_kc_count_v as select goodid, Type, YfCkID, iDate, Qty, UnitRate, JhPrice, "
+      "UnitPrice from kc_move",
+      "create view rpt_zyqd_v as select goodid, iDate, Qty, UnitRate, Amt from zy_good_fee where Kind = 'qd'",
+      "create view rpt_zyjz_v as select goodid, iDate, Qty * UnitRate as qty, Amt as amt from "
+      "zy_good_fee where Kind = 'jz'",
+      "create view rpt_zyjs_v as select goodid, iDate, Qty * UnitRate as qty, Amt as amt from "
+      "zy_good_fee where Kind = 'js'"};
+  int id = 0;
+  for (size_t k = 0; k < c->sources.size(); ++k) {
+    const bool with_time = g.Chance(0.5);
+    std::vector<std::string> fy, kc, zy;
+    const int lines = g.Int(5, 40);
+    for (int i = 0; i < lines; ++i) {
+      const std::string good = Quote(g.Pick(kGoods));
+      const std::string qty = RandomQty(g), rate = RandomRate(g);
+      const Amount amt = RandomAmount(g);
+      // The first line of a source has an amount, so that every good's sum
+      // has one; later lines may be NULL.
+      const std::string time = RandomTime(g, with_time);
+      const std::string mzzy = Quote(g.Pick<std::string>({"1", "2", "1", "2", "3"}));
+      fy.push_back(std::to_string(++id) + "," + good + "," + mzzy + ",'01'," + time + "," + qty + "," +
+                   rate + "," + amt.sql);
+      if (g.Chance(0.05)) {
+        // A line without an amount, in a group that has one.
+        fy.push_back(std::to_string(++id) + "," + good + "," + mzzy + ",'01'," + time + "," +
+                     RandomQty(g) + "," + rate + ",NULL");
+      }
+      if (g.Chance(0.3)) {
+        // A refund of that line: the same figures negated.
+        const std::string neg_qty = qty[0] == '-' ? qty.substr(1) : "-" + qty;
+        const std::string neg_amt = amt.sql[0] == '-' ? amt.sql.substr(1) : "-" + amt.sql;
+        fy.push_back(std::to_string(++id) + "," + good + "," + Quote(g.Pick<std::string>({"1", "2"})) +
+                     ",'01'," + RandomTime(g, with_time) + "," + neg_qty + "," + rate + "," + neg_amt);
+      }
+      const std::string type = std::to_string(g.Int(0, 8));
+      const bool out = type != "0" && type != "1";
+      const std::string kc_qty = out && qty[0] != '-' ? "-" + qty : qty;
+      kc.push_back(std::to_string(++id) + "," + good + "," + Quote(type) + "," +
+                   Quote(std::to_string(g.Int(1, 9))) + "," + Quote(g.Pick<std::string>({"11", "12", "药库"})) +
+                   "," + (type == "1" ? Quote(g.Pick<std::string>({"S01", "供应商甲"})) : "NULL") + "," +
+                   time + "," + kc_qty + "," + rate + "," + RandomPrice(g) + "," + RandomPrice(g));
+      zy.push_back(std::to_string(++id) + "," + Quote(g.Pick<std::string>({"qd", "jz", "js"})) + "," + good +
+                   "," + time + "," + qty + "," + rate + "," + amt.sql);
+    }
+    c->sources[k] = {InsertRows("insert into fy_detail (id,goodid,MzZy,DepaID,iDate,Qty,UnitRate,Amt)", fy),
+                     InsertRows("insert into kc_move (id,goodid,Type,CkTypeID,YfCkID,FromID,iDate,Qty,"
+                                "UnitRate,JhPrice,UnitPrice)",
+                                kc),
+                     InsertRows("insert into zy_good_fee (id,Kind,goodid,iDate,Qty,UnitRate,Amt)", zy)};
+  }
+}
+
+Case GoodsReport(Gen& g, const char* cls, const std::string& view, const char* table) {
+  Case c;
+  GoodsFamily(g, &c);
+  c.report = cls;
+  c.props = {{"SourceViewName", Variant(view)},
+             {"RptTab", Variant(table)},
+             {"RptDesc", Variant(std::string("统计期间") + kSep + "2024-03")},
+             {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")}};
+  c.tables = {table, "rpt_header"};
+  return c;
+}
+
+// --------------------------------------------------------------- category
+
+void CategoryFamily(Gen& g, Case* c) {
+  ChooseSources(g, c);
+  c->report_scripts = {"category_reports", "category_sources", "hospital_lookups"};
+  c->report_rows = {
+      "insert into qev_pub_depa (id,name) values ('01','内科'),('02','外科'),('D3','Pediatrics')",
+      "insert into qev_pub_user (id,name,DepaID) values ('U1','王医生','01'),('U2','Dr. Li','02')",
+      "insert into qev_pub_type_bbxm1 (id,name) values ('01','西药费'),('02','中药费'),('05','检查费'),"
+      "('20','其他')",
+      "insert into qev_pub_type_fpxm (id,name) values ('01','药费'),('03','Lab'),('07','治疗费')"};
+  c->source_ddl = {
+      "create table mz_fee (lineid {id}, ID text not null, RegID text, Name text, iDate {ts}, "
+      "DepaID text, DoctorID text, bbxm1id text, bbxm2id text, tjxm1id text, fpxmid text, Amt {num})",
+      "create view rpt_mz_fee_v as select ID, RegID, Name, {day} as JzrDay, iDate, DepaID, DoctorID, "
+      "bbxm1id, bbxm2id, tjxm1id, fpxmid, Amt from mz_fee"};
+  struct Visit {
+    std::string regid, name, depa, doctor;
+  };
+  std::vector<Visit> visits;
+  const int n = g.Int(3, 12);
+  for (int v = 0; v < n; ++v)
+    visits.push_back({g.Chance(0.1) ? "NULL" : Quote("R" + std::to_string(v)),
+                      g.Chance(0.05) ? "NULL" : Quote(g.Pick<std::string>({"张三", "李四", "Wang Wu"})),
+                      Quote(g.Pick<std::string>({"01", "02", "D3", "99"})),
+                      Quote(g.Pick<std::string>({"U1", "U2", "U9"}))});
+  std::vector<std::vector<std::string>> rows(c->sources.size());
+  std::vector<bool> with_time(c->sources.size());
+  for (size_t k = 0; k < with_time.size(); ++k) with_time[k] = g.Chance(0.5);
+  int line = 0, record = 0;
+  auto add = [&](size_t k, const Visit& v, const std::string& rec, const std::string& time,
+                 const std::string& type, const std::string& amt) {
+    rows[k].push_back(std::to_string(++line) + "," + Quote(rec) + "," + v.regid + "," + v.name + "," +
+                      time + "," + v.depa + "," + v.doctor + "," + Quote(type) + ",'01','01'," +
+                      Quote(type == "05" ? "03" : type == "20" ? "07" : "01") + "," + amt);
+  };
+  for (const Visit& v : visits) {
+    const int charges = g.Int(1, 4);
+    const std::string day_time = RandomTime(g, true);
+    int64_t fixed_total = 0;
+    std::vector<std::string> loose;  // amounts to cancel one by one
+    const std::string rec = "C" + std::to_string(++record);
+    for (int i = 0; i < charges; ++i) {
+      const size_t k = static_cast<size_t>(g.Int(0, static_cast<int>(rows.size()) - 1));
+      const Amount a = RandomAmount(g);
+      std::string time = day_time;
+      if (!with_time[k] && time.ends_with(" 00:00:00'")) time = time.substr(0, 11) + "'";
+      const std::string type = g.Pick<std::string>({"01", "02", "05", "20"});
+      add(k, v, rec, time, type, a.sql);
+      if (g.Chance(0.05)) add(k, v, rec, time, type, "NULL");  // beside an amount of its group
+      if (a.fixed)
+        fixed_total += a.units;
+      else
+        loose.push_back(a.sql);
+    }
+    const int refund = g.Int(0, 9);
+    if (refund < 4) {
+      // The whole visit refunded on a record of its own, maybe in another
+      // source: its amounts sum to exactly zero.
+      const size_t k = static_cast<size_t>(g.Int(0, static_cast<int>(rows.size()) - 1));
+      const std::string back = "C" + std::to_string(++record);
+      std::string time = day_time;
+      if (!with_time[k] && time.ends_with(" 00:00:00'")) time = time.substr(0, 11) + "'";
+      if (fixed_total != 0) add(k, v, back, time, "01", Fixed4(-fixed_total));
+      for (const std::string& a : loose) add(k, v, back, time, "02", a[0] == '-' ? a.substr(1) : "-" + a);
+    }
+  }
+  for (size_t k = 0; k < rows.size(); ++k)
+    if (!rows[k].empty())
+      c->sources[k] = {InsertRows("insert into mz_fee (lineid,ID,RegID,Name,iDate,DepaID,DoctorID,"
+                                  "bbxm1id,bbxm2id,tjxm1id,fpxmid,Amt)",
+                                  rows[k])};
+}
+
+Case CategoryReportCase(Gen& g, const char* cls, const char* table) {
+  Case c;
+  CategoryFamily(g, &c);
+  c.report = cls;
+  c.props = {{"QtyIndex", Variant(static_cast<int16_t>(g.Int(1, 3)))},
+             {"SourceViewName", Variant("rpt_mz_fee_v")},
+             {"TypeField", Variant(g.Pick<std::string>({"bbxm1id", "fpxmid"}))},
+             {"RptTab", Variant(table)},
+             {"RptDesc", Variant(std::string("Period") + kSep + "2024-03")},
+             {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")}};
+  c.tables = {table, "rpt_header", "tem_rpt_qty"};
+  return c;
+}
+
+// ------------------------------------------------------------------ stock
+
+Case StockLedger(Gen& g) {
+  Case c;
+  ChooseSources(g, &c);
+  c.report = "Rpt_Kc_Zz";
+  c.report_scripts = {"stock_reports", "goods_sources", "hospital_lookups"};
+  c.report_rows = {
+      "insert into qev_pub_good (id,Name,spec,UnitName) values ('1001','阿莫西林胶囊','0.25g','盒'),"
+      "('1002','Ibuprofen','0.3g','box'),('阿莫西林','阿莫西林颗粒','0.125g','袋')",
+      "insert into qev_pub_depa (id,name) values ('11','门诊药房'),('12','Ward pharmacy')"};
+  c.source_ddl = {
+      "create table kc_move (id {id}, goodid text not null, Type text not null, YfCkID text, "
+      "FromID text, iDate {ts}, Qty {num}, UnitRate {num}, JhPrice {num}, UnitPrice {num})",
+      "create view rpt_kc_zz_v as select id as ID, goodid as GoodID, YfCkID, cast(null as text) as "
+      "UnitID, UnitPrice, JhPrice, UnitRate, iDate, Type, coalesce(FromID, '') as FromID, Qty from kc_move"};
+  for (size_t k = 0; k < c.sources.size(); ++k) {
+    // Ids differ between the sources: the ledger orders movements of equal
+    // times by id, and equal ids of two sources have no order.
+    int id = static_cast<int>(k + 1) * 100000;
+    const bool with_time = g.Chance(0.5);
+    std::vector<std::string> rows;
+    const int lines = g.Int(4, 30);
+    for (int i = 0; i < lines; ++i) {
+      const std::string good = Quote(g.Pick<std::string>({"1001", "1002", "阿莫西林", "X-9"}));
+      const std::string type = i < 2 ? "0" : std::to_string(g.Int(0, 8));
+      std::string qty = RandomQty(g);
+      if (type != "0" && type != "1" && qty[0] != '-') qty = "-" + qty;
+      rows.push_back(std::to_string(++id) + "," + good + "," + Quote(type) + "," +
+                     Quote(g.Pick<std::string>({"11", "12", "13"})) + "," +
+                     (type == "1" ? Quote(g.Pick<std::string>({"S01", "供应商甲"})) : "NULL") + "," +
+                     (type == "0" ? Quote("2024-03-01") : RandomTime(g, with_time)) + "," + qty + "," +
+                     RandomRate(g) + "," + RandomPrice(g) + "," + RandomAmount(g).sql);
+    }
+    c.sources[k] = {InsertRows("insert into kc_move (id,goodid,Type,YfCkID,FromID,iDate,Qty,UnitRate,"
+                               "JhPrice,UnitPrice)",
+                               rows)};
+  }
+  c.props = {{"SourceViewName", Variant("rpt_kc_zz_v")},
+             {"RptTab", Variant("rpt_kc_zz")},
+             {"RptDetailTab", Variant("rpt_kc_zz_detail")},
+             {"RptDesc", Variant(std::string("月份") + kSep + "2024-03")},
+             {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")}};
+  c.tables = {"rpt_kc_zz", "rpt_kc_zz_detail", "rpt_header", "tem_rpt_kcdetail"};
+  return c;
+}
+
+}  // namespace
+
+const std::vector<ReportEntry>& Reports() {
+  static const std::vector<ReportEntry> reports = {
+      {"Rpt_Tol_Good", [](Gen& g) { return GoodsReport(g, "Rpt_Tol_Good", "rpt_fy_v", "rpt_tol_good"); }},
+      {"Rpt_Fy_Good", [](Gen& g) { return GoodsReport(g, "Rpt_Fy_Good", "rpt_fy_v", "rpt_fy_good"); }},
+      {"Rpt_Zy_Good",
+       [](Gen& g) {
+         return GoodsReport(g, "Rpt_Zy_Good", g.Pick<std::string>({"rpt_zyqd_v", "rpt_zyjz_v", "rpt_zyjs_v"}),
+                            "rpt_zy_good");
+       }},
+      {"Rpt_KcCk", [](Gen& g) { return GoodsReport(g, "Rpt_KcCk", "rpt_kcck_v", "rpt_kcck"); }},
+      {"Rpt_KcRk", [](Gen& g) { return GoodsReport(g, "Rpt_KcRk", "rpt_kcrk_v", "rpt_kcrk"); }},
+      {"Rpt_Kc_Count", [](Gen& g) { return GoodsReport(g, "Rpt_Kc_Count", "rpt_kc_count_v", "rpt_kc_count"); }},
+      {"Rpt_Kc_Zz", StockLedger},
+      {"Rpt_Tol_Type",
+       [](Gen& g) {
+         Case c = CategoryReportCase(g, "Rpt_Tol_Type", "rpt_tol_type");
+         c.props.insert(c.props.begin() + 2,
+                        {"ObjField", Variant(g.Pick<std::string>({"DepaID", "DoctorID", "JzrDay"}))});
+         return c;
+       }},
+      {"Rpt_Tol_TypeDx",
+       [](Gen& g) {
+         Case c = CategoryReportCase(g, "Rpt_Tol_TypeDx", "rpt_tol_typedx");
+         c.calls_after = {"GetAllQty"};
+         return c;
+       }},
+  };
+  return reports;
+}
+
+}  // namespace qev::testing::diff
