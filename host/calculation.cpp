@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "host/query_object.h"
 #include "host/sql_text.h"
 #include "host/trace.h"
+#include "host/write_batch.h"
 #include "platform/ci_map.h"
 #include "platform/error.h"
 
@@ -206,6 +208,8 @@ Calculation::Calculation(const Object& host_lib, std::string rpttab, std::chrono
     Run(*db_, kInsert, params, &r);
   }
   if (r.row_count == 1) id_ = static_cast<int64_t>(r.at(0, 0).ToDouble());
+  // The record is committed; the calculation's own writes are batched.
+  batch_ = std::make_unique<WriteBatch>(db_);
 }
 
 Calculation::~Calculation() {
@@ -226,6 +230,21 @@ void Calculation::Failed(int32_t number, std::string_view description) {
 
 void Calculation::Finish(std::string_view outcome, int32_t number, std::string_view description) {
   finished_ = true;
+  // The rows first: the outcome must not be seen before them.
+  std::exception_ptr commit_error;
+  std::string commit_description;
+  if (batch_) {
+    try {
+      batch_->End();
+    } catch (const RuntimeError& e) {
+      commit_error = std::current_exception();
+      outcome = "failed";
+      number = e.number();
+      commit_description = e.description();
+      description = commit_description;
+    }
+    batch_.reset();
+  }
   const std::string finished = Now();
   const std::string num = std::to_string(number);
   const std::string id = std::to_string(id_);
@@ -233,6 +252,7 @@ void Calculation::Finish(std::string_view outcome, int32_t number, std::string_v
       {SqlParam::Text(finished), SqlParam::Text(outcome),
        number ? SqlParam::Text(num) : SqlParam::Null(),
        description.empty() ? SqlParam::Null() : SqlParam::Text(description), SqlParam::Text(id)});
+  if (commit_error) std::rethrow_exception(commit_error);
 }
 
 std::string_view CalculationStateName(CalculationState::Kind kind) {

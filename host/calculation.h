@@ -23,6 +23,11 @@
 //    tells a reader whether the rows it is about to show are a finished
 //    report.
 //
+//  - The calculation's writes on the report database are batched
+//    (host/write_batch.h) between the "running" record, committed before
+//    the calculation starts, and the outcome, written after the batch has
+//    committed: a reader that sees the outcome sees every row.
+//
 // The rows themselves are not touched: a failed calculation's rows stay as
 // the components leave them, until the next calculation deletes them.
 #pragma once
@@ -39,6 +44,7 @@ namespace qev::host {
 
 class Database;
 class CalculationLock;
+class WriteBatch;
 
 // The error number of a calculation that waited in vain for the lock.
 inline constexpr int32_t kErrCalculationBusy = 32005;
@@ -51,12 +57,16 @@ class Calculation {
   // `wait`, and records the start. Raises kErrCalculationBusy past the
   // bound, kErrBadStatement for an object that is not a host library object.
   Calculation(const Object& host_lib, std::string rpttab, std::chrono::milliseconds wait);
-  // Releases the lock. A calculation ended neither by Succeeded nor by
-  // Failed (an exception on the way) is recorded as failed.
+  // Commits the batched writes and releases the lock. A calculation ended
+  // neither by Succeeded nor by Failed (an exception on the way) is
+  // recorded as failed.
   ~Calculation();
   Calculation(const Calculation&) = delete;
   Calculation& operator=(const Calculation&) = delete;
 
+  // Commit the batched writes and record the outcome. When the commit
+  // fails, the calculation is recorded as failed with the engine's error,
+  // which is raised.
   void Succeeded();
   void Failed(int32_t number, std::string_view description);
 
@@ -69,6 +79,7 @@ class Calculation {
   std::shared_ptr<Database> db_;
   std::string rpttab_;
   std::unique_ptr<CalculationLock> lock_;
+  std::unique_ptr<WriteBatch> batch_;  // while the calculation runs
   int64_t id_ = 0;
   bool finished_ = false;
 };

@@ -15,7 +15,9 @@
 //    kErrDatabase whose description holds the engine's own message and the
 //    statement text, with the implementation's source().
 //  - No lock or transaction is held between calls: each statement commits
-//    (autocommit) and releases its read snapshot before Execute returns.
+//    (autocommit) and releases its read snapshot before Execute returns;
+//    except inside a write batch (host/write_batch.h), which opens and
+//    commits transactions around the statements through Execute.
 //  - An implementation may be used from several threads; calls are
 //    serialised internally.
 #pragma once
@@ -85,6 +87,12 @@ class Database {
   // The next value of the named sequence, atomically and uniquely across
   // every connection and process using the database.
   virtual int64_t NextSequenceValue(std::string_view name) = 0;
+
+  // True while the connection is inside a transaction that the host's
+  // write batching opened (host/write_batch.h), false in autocommit mode.
+  // The batching asks after a failed statement whether the engine kept the
+  // transaction. Engines that never batch say false.
+  virtual bool InTransaction() { return false; }
 
   // --- dialect ---------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include "host/query_object.h"
 #include "host/sql_text.h"
 #include "host/sqlite_database.h"
+#include "host/write_batch.h"
 #include "platform/error.h"
 
 namespace qev::host {
@@ -16,7 +17,7 @@ std::shared_ptr<Database> OpenDatabase(const std::string& connection) {
                                      ? OpenPostgresDatabase(connection)
                                      : OpenSqliteDatabase(connection);
   db->set_connection(connection);
-  return db;
+  return WithWriteBatching(std::move(db));
 }
 
 }  // namespace

@@ -177,6 +177,11 @@ class SqliteDatabase final : public Database {
 
   std::string_view FixedTablesDdl() const override { return SqliteFixedTablesDdl(); }
 
+  bool InTransaction() override {
+    std::lock_guard<std::mutex> lock(mu_);
+    return sqlite3_get_autocommit(db_.get()) == 0;
+  }
+
  private:
   // Column name -> text column.
 

@@ -6,10 +6,18 @@
 // (late-bound query object and record set, SQL text with the key in it,
 // value lists) and through the engine's own client library with statements
 // prepared once and bound parameters: raw SQLite calls on a SQLite file,
-// raw libpq calls on PostgreSQL. Everything runs in autocommit mode, one
-// transaction per statement, as the reports do. Reported: rows per second
-// of each, the ratio host / raw on each engine, and the ratio of the host
-// services on PostgreSQL to those on SQLite on the same rows.
+// raw libpq calls on PostgreSQL. First everything runs in autocommit mode,
+// one transaction per statement, as the reports do without the host's
+// calculation marks; then the host runs inside its write-batch marks
+// (host/write_batch.h) beside the raw statements inside one transaction,
+// the real limit. Reported: rows per second of each, the ratio host / raw
+// on each engine, and the ratio of the host services on PostgreSQL to
+// those on SQLite on the same rows.
+//
+// Two workstations (BM_TwoWorkstations): while one merges a large source
+// into the file, another repeatedly runs a small calculation (200 rows) in
+// its own marks; reported is the latency of the small one, with the large
+// one batched (arg 1) and without batching (arg 0).
 //
 // PostgreSQL: the server of QEV_PG_URL (./run bench starts a throwaway one);
 // without it those cases are skipped. Sizes: QEV_BENCH_MERGE_ROWS and
@@ -21,16 +29,20 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/support/pg_bench.h"
 #include "host/host.h"
+#include "host/write_batch.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
 #include "platform/value_list.h"
@@ -99,6 +111,7 @@ class BenchDb {
   const std::string& connection() const { return connection_; }
   const std::string& path() const { return connection_; }
   const qev::Variant& query() const { return query_; }
+  const qev::Object& host() const { return host_; }
   void Exec(const std::string& sql) { qev::Call(query_, "Exec", sql); }
 
   // Empties the table (and SQLite's write-ahead log), so that every run
@@ -132,15 +145,16 @@ class BenchDb {
 
 // ------------------------------------------------------------ through the host
 
-void MergeThroughHost(const qev::Variant& q, const std::vector<SourceRow>& source) {
+void MergeThroughHost(const qev::Variant& q, const std::vector<SourceRow>& source,
+                      const std::string& workstation = kWorkstation) {
   const std::string sep(qev::kValueListSeparator);
   for (const SourceRow& row : source) {
-    const std::string cond = "name='" + row.key + "' and computer='" + kWorkstation + "'";
+    const std::string cond = "name='" + row.key + "' and computer='" + workstation + "'";
     qev::Variant rs =
         qev::Call(q, "OpenRs", "select computer,qty,name, amt from " + kTable + " where " + cond);
     if (qev::Get(rs, "RecordCount").ToInt32() == 0) {
       qev::Call(q, "InsertRecord", kTable, "computer,qty,name,amt",
-                kWorkstation + sep + qev::FormatDouble(row.qty) + sep + row.key + sep +
+                workstation + sep + qev::FormatDouble(row.qty) + sep + row.key + sep +
                     qev::FormatDouble(row.amt));
     } else {
       const double qty = qev::Call(rs, "Fields", "qty").ToDouble() + row.qty;
@@ -150,6 +164,15 @@ void MergeThroughHost(const qev::Variant& q, const std::vector<SourceRow>& sourc
     }
     qev::Call(rs, "Close");
   }
+}
+
+// The same inside the host's write-batch marks, as a calculation runs.
+void MergeThroughHostBatched(const qev::Object& host, const qev::Variant& q,
+                             const std::vector<SourceRow>& source,
+                             const std::string& workstation = kWorkstation) {
+  qev::host::WriteBatch batch(host);
+  MergeThroughHost(q, source, workstation);
+  batch.End();
 }
 
 // ------------------------------------------------------------ raw SQLite
@@ -175,8 +198,10 @@ class RawMerge {
     update_ = Prepare("update " + kTable + " set qty=?,amt=? where name=? and computer=?");
   }
 
-  void Run(const std::vector<SourceRow>& source) {
+  // All rows in one transaction when `one_transaction`.
+  void Run(const std::vector<SourceRow>& source, bool one_transaction = false) {
     sqlite3* db = db_.get();
+    if (one_transaction) Check(sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr), db);
     for (const SourceRow& row : source) {
       sqlite3_stmt* s = select_.get();
       BindText(s, 1, row.key);
@@ -208,6 +233,7 @@ class RawMerge {
         Step(w);
       }
     }
+    if (one_transaction) Check(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr), db);
   }
 
  private:
@@ -245,7 +271,9 @@ class RawPgMerge {
     Prepare("upd", "update " + kTable + " set qty=$1,amt=$2 where name=$3 and computer=$4");
   }
 
-  void Run(const std::vector<SourceRow>& source) {
+  // All rows in one transaction when `one_transaction`.
+  void Run(const std::vector<SourceRow>& source, bool one_transaction = false) {
+    if (one_transaction) Check(Result(PQexec(conn_.get(), "begin")).get(), PGRES_COMMAND_OK);
     for (const SourceRow& row : source) {
       const char* key[] = {row.key.c_str(), kWorkstation.c_str()};
       Result found(PQexecPrepared(conn_.get(), "sel", 2, key, nullptr, nullptr, 0));
@@ -261,6 +289,7 @@ class RawPgMerge {
         Check(Result(PQexecPrepared(conn_.get(), "upd", 4, v, nullptr, nullptr, 0)).get(), PGRES_COMMAND_OK);
       }
     }
+    if (one_transaction) Check(Result(PQexec(conn_.get(), "commit")).get(), PGRES_COMMAND_OK);
   }
 
  private:
@@ -327,7 +356,8 @@ void MergeRaw(benchmark::State& state, BenchDb::Engine engine) {
 // Host and raw in the same run, alternating, on the same database; checks
 // that they leave the same totals.
 template <typename Raw>
-void MergeRatio(benchmark::State& state, BenchDb::Engine engine, double* host_rate, double* raw_rate) {
+void MergeRatio(benchmark::State& state, BenchDb::Engine engine, double* host_rate, double* raw_rate,
+                bool batched = false) {
   BenchDb db(engine);
   Raw raw(db.connection());
   const auto source = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
@@ -338,8 +368,15 @@ void MergeRatio(benchmark::State& state, BenchDb::Engine engine, double* host_ra
     const bool host_first = (n++ % 2) == 0;
     for (int pass = 0; pass < 2; ++pass) {
       const bool host = (pass == 0) == host_first;
-      const double rate = host ? TimedRun(db, state, source, [&] { MergeThroughHost(db.query(), source); })
-                               : TimedRun(db, state, source, [&] { raw.Run(source); });
+      const double rate =
+          host ? TimedRun(db, state, source,
+                          [&] {
+                            if (batched)
+                              MergeThroughHostBatched(db.host(), db.query(), source);
+                            else
+                              MergeThroughHost(db.query(), source);
+                          })
+               : TimedRun(db, state, source, [&] { raw.Run(source, batched); });
       (host ? host_seconds : raw_seconds) += static_cast<double>(source.size()) / rate;
       state.PauseTiming();
       (host ? host_totals : raw_totals) = db.Totals();
@@ -363,6 +400,65 @@ void BM_MergeHost(benchmark::State& state) { MergeHost(state, BenchDb::kSqlite);
 void BM_MergeRatio(benchmark::State& state) {
   MergeRatio<RawMerge>(state, BenchDb::kSqlite, &g_host_rate, &g_raw_rate);
 }
+double g_batched_host_rate = 0, g_batched_raw_rate = 0;
+double g_pg_batched_host_rate = 0, g_pg_batched_raw_rate = 0;
+// The host inside its marks beside the raw statements inside one transaction.
+void BM_MergeRatioBatched(benchmark::State& state) {
+  MergeRatio<RawMerge>(state, BenchDb::kSqlite, &g_batched_host_rate, &g_batched_raw_rate, true);
+}
+void BM_MergeRatioBatchedPg(benchmark::State& state) {
+  MergeRatio<RawPgMerge>(state, BenchDb::kPostgres, &g_pg_batched_host_rate, &g_pg_batched_raw_rate, true);
+}
+
+// Two workstations on one SQLite file: a large merge (range(0) rows,
+// batched when range(1) is 1) on a thread of its own, and a small
+// calculation of another workstation started every 20 ms until the large
+// one ends; the small one's latency, median and worst.
+void BM_TwoWorkstations(benchmark::State& state) {
+  BenchDb db;
+  const bool batched = state.range(1) != 0;
+  const auto big = MakeSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(0)) / 2);
+  const auto small = MakeSource(200, 100);
+  std::vector<double> latencies;
+  for (auto _ : state) {
+    state.PauseTiming();
+    db.Reset();
+    state.ResumeTiming();
+    std::atomic<bool> done{false};
+    std::thread large([&] {
+      const qev::Object host = qev::host::CreateHostLib(db.connection(), "BIG");
+      const qev::Variant q = qev::Get(qev::Variant(host), "DbA_Query0_Obj");
+      if (batched)
+        MergeThroughHostBatched(host, q, big, "BIG");
+      else
+        MergeThroughHost(q, big, "BIG");
+      done = true;
+    });
+    const qev::Object host = qev::host::CreateHostLib(db.connection(), "SMALL");
+    const qev::Variant q = qev::Get(qev::Variant(host), "DbA_Query0_Obj");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the large one is under way
+    while (!done) {
+      const auto t0 = std::chrono::steady_clock::now();
+      qev::Call(q, "DeleteRecord", kTable, "computer='SMALL'");
+      MergeThroughHostBatched(host, q, small, "SMALL");
+      latencies.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    large.join();
+  }
+  if (latencies.empty()) {
+    state.SkipWithError("the large merge ended before the small one could start");
+    return;
+  }
+  std::sort(latencies.begin(), latencies.end());
+  state.counters["small_runs"] = static_cast<double>(latencies.size());
+  state.counters["small_median_ms"] = latencies[latencies.size() / 2];
+  state.counters["small_max_ms"] = latencies.back();
+  std::printf("two workstations, large merge %s: small calculation of 200 rows %zu times, median %.1f ms, worst %.1f ms\n",
+              batched ? "batched" : "not batched", latencies.size(), latencies[latencies.size() / 2],
+              latencies.back());
+}
+
 void BM_MergeRawPg(benchmark::State& state) { MergeRaw<RawPgMerge>(state, BenchDb::kPostgres); }
 void BM_MergeHostPg(benchmark::State& state) { MergeHost(state, BenchDb::kPostgres); }
 void BM_MergeRatioPg(benchmark::State& state) {
@@ -404,6 +500,8 @@ void BM_MergeEngines(benchmark::State& state) {
 BENCHMARK(BM_MergeRaw)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MergeHost)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MergeRatio)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+BENCHMARK(BM_MergeRatioBatched)->Args({kRows, kKeys})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+BENCHMARK(BM_TwoWorkstations)->Args({40000, 1})->Args({40000, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 
@@ -416,6 +514,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_MergeRawPg", BM_MergeRawPg)->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("BM_MergeHostPg", BM_MergeHostPg)->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("BM_MergeRatioPg", BM_MergeRatioPg)
+        ->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+    benchmark::RegisterBenchmark("BM_MergeRatioBatchedPg", BM_MergeRatioBatchedPg)
         ->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
     benchmark::RegisterBenchmark("BM_MergeEngines", BM_MergeEngines)
         ->Args(args)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
@@ -432,6 +532,12 @@ int main(int argc, char** argv) {
   if (g_raw_rate > 0)
     std::printf("merge per source row: host %.0f rows/s, raw sqlite %.0f rows/s, ratio host/raw %.2f (target >= 0.50)\n",
                 g_host_rate, g_raw_rate, g_host_rate / g_raw_rate);
+  if (g_batched_raw_rate > 0)
+    std::printf("merge inside the marks: host %.0f rows/s, raw sqlite in one transaction %.0f rows/s, ratio host/raw %.2f (target >= 0.80)\n",
+                g_batched_host_rate, g_batched_raw_rate, g_batched_host_rate / g_batched_raw_rate);
+  if (g_pg_batched_raw_rate > 0)
+    std::printf("merge inside the marks on PostgreSQL: host %.0f rows/s, raw libpq in one transaction %.0f rows/s, ratio host/raw %.2f\n",
+                g_pg_batched_host_rate, g_pg_batched_raw_rate, g_pg_batched_host_rate / g_pg_batched_raw_rate);
   if (g_pg_raw_rate > 0)
     std::printf("merge per source row on PostgreSQL: host %.0f rows/s, raw libpq %.0f rows/s, ratio host/raw %.2f\n",
                 g_pg_host_rate, g_pg_raw_rate, g_pg_host_rate / g_pg_raw_rate);

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "host/calculation.h"
+#include "host/write_batch.h"
 #include "tests/host/host_fixture.h"
 
 namespace qev::host::testing {
@@ -100,6 +101,58 @@ TEST_P(CalculationTest, RecordSaysHowTheLastCalculationEnded) {
   }
   EXPECT_EQ(Last("rpt_a", "WS1").kind, CalculationState::kInterrupted);
   EXPECT_EQ(Last("rpt_a", "X' or '1'='1").kind, CalculationState::kSucceeded);
+}
+
+TEST_P(CalculationTest, WritesInsideACalculationAreBatchedAndKeepStatementSemantics) {
+  Exec("create table rows (computer text, n integer)");
+  Exec("create unique index rows_n on rows (n)");
+  const Variant other = CreateQueryObj(db_path_);  // another workstation's connection
+  auto count = [&](const std::string& cond) {
+    Variant rs = Call(other, "OpenRs", "select count(*) from rows where " + cond);
+    return Call(rs, "Fields", int16_t{0}).ToInt32();
+  };
+  {
+    Calculation c(host_.object(), "rows", milliseconds(0));
+    for (int n = 1; n <= 3; ++n) Call(q_, "InsertRecord", "rows", "computer,n", Values("WS1", std::to_string(n)));
+    // A statement failing half way (its last row breaks the unique
+    // index): only that statement is undone, the rows before it stay.
+    const Error e = RaisedBy([&] { Exec("insert into rows (computer,n) select 'WS1', n + 3 from rows where n <= 2 union all select 'WS1', 1"); });
+    EXPECT_EQ(e.number, kErrDatabase);
+    Call(q_, "InsertRecord", "rows", "computer,n", Values("WS1", "10"));
+    // Another connection writing while the batch is open waits at most for
+    // the bound, not for the calculation (the same thread: a batch held
+    // until the end would never let it through).
+    Call(other, "InsertRecord", "rows", "computer,n", Values("WS2", "20"));
+    c.Succeeded();
+  }
+  // Everything written before and after the failed statement is committed
+  // and seen by another connection; nothing of the failed one.
+  EXPECT_EQ(count("computer='WS1'"), 4);
+  EXPECT_EQ(count("n in (4,5)"), 0);
+  EXPECT_EQ(count("computer='WS2'"), 1);
+  EXPECT_EQ(Last("rows", "WS1").kind, CalculationState::kSucceeded);
+  // Left by an exception: the rows written so far are committed too.
+  try {
+    Calculation c(host_.object(), "rows", milliseconds(0));
+    Call(q_, "DeleteRecord", "rows", "computer='WS1'");
+    Call(q_, "InsertRecord", "rows", "computer,n", Values("WS1", "30"));
+    throw std::runtime_error("away");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(count("computer='WS1'"), 1);
+  EXPECT_EQ(Last("rows", "WS1").kind, CalculationState::kFailed);
+  // Marks of a host of its own nest; writes after them commit on their own.
+  {
+    WriteBatch outer(host_.object());
+    {
+      WriteBatch inner(host_.object());
+      Call(q_, "InsertRecord", "rows", "computer,n", Values("WS1", "31"));
+    }
+    Call(q_, "InsertRecord", "rows", "computer,n", Values("WS1", "32"));
+    outer.End();
+  }
+  Call(q_, "InsertRecord", "rows", "computer,n", Values("WS1", "33"));
+  EXPECT_EQ(count("computer='WS1'"), 4);
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 
 #include "host/calculation.h"
 #include "host/trace.h"
+#include "host/write_batch.h"
 #include "platform/ci_map.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
@@ -357,12 +359,14 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   if (const MemberInfo* m = spec.type_info.Find("RptTab"); m && !IsMethod(*m))
     rpttab = qev::Get(component, "RptTab").ToText();
   const std::string calc_table = CalculationTable(spec, rpttab);
+  // One calculation per workstation and table at a time, recorded with its
+  // outcome so that a later reader knows whether the rows are whole. The
+  // lock is held until the rows have been read back below, so that a run
+  // of the same workstation waiting for it cannot delete them in between.
+  std::optional<qev::host::Calculation> calculation;
   if (o.init || !o.no_calc) {
-    // One calculation per workstation and table at a time, recorded with
-    // its outcome so that a later reader knows whether the rows are whole.
-    qev::host::Calculation calculation(
-        raw_host, calc_table,
-        std::chrono::milliseconds(static_cast<int64_t>(o.wait_seconds * 1000)));
+    calculation.emplace(raw_host, calc_table,
+                        std::chrono::milliseconds(static_cast<int64_t>(o.wait_seconds * 1000)));
     try {
       if (o.init) {
         qev::Call(component, "RptInit");
@@ -376,22 +380,27 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
         qev::Invoke(component, "CalcuRpt", qev::kInvokeMethod, args);
       }
     } catch (const qev::RuntimeError& e) {
-      calculation.Failed(e.number(), e.description());
+      calculation->Failed(e.number(), e.description());
       throw;
     }
     const std::vector<std::string> trapped = ReportedErrors();
     if (trapped.empty()) {
-      calculation.Succeeded();
+      calculation->Succeeded();
     } else {
       std::string all;
       for (const std::string& t : trapped) all += (all.empty() ? "" : "; ") + t;
-      calculation.Failed(0, all);
+      calculation->Failed(0, all);
     }
   }
 
   ReportOutput output;
   output.workstation = plan.workstation;
   Variant previous;
+  // The members called afterwards (UpdateHeader and the like write too)
+  // batch their writes as well; the rows are committed before they are read
+  // back below, and on the way out of an error.
+  std::optional<qev::host::WriteBatch> call_batch;
+  if (!plan.calls.empty()) call_batch.emplace(raw_host);
   for (const CallPlan& call : plan.calls) {
     ArgList args;
     for (const CallArg& a : call.args) {
@@ -406,6 +415,7 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     previous = qev::Invoke(component, call.member->name, kind, args);
     output.calls.push_back({call.member->name, previous});
   }
+  if (call_batch) call_batch->End();
 
   // The rows are read untraced: they are the host's reads, not the report's.
   const Variant report_db = qev::Get(Variant(raw_host), "DbA_Query0_Obj");
@@ -432,6 +442,8 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     const std::string sql = plan.db.SelectRowsSql(report_db, t.name, cond, t.order);
     if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t.name, sql));
   }
+
+  calculation.reset();  // the rows are read: the next run may go ahead
 
   const std::vector<std::string> reported = ReportedErrors();
   if (!trace.Flush()) err << "rptcalc: warning: the trace file " << o.trace_path
