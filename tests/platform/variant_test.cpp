@@ -50,12 +50,6 @@ TEST(VariantEmptyNull, EmptyIsZeroOrEmptyText) {
   EXPECT_EQ(I16(0), empty.ConvertTo(VarType::kInt16));
 }
 
-TEST(VariantEmptyNull, AnyTypeKeepsEmptyAndNull) {
-  EXPECT_TRUE(Variant::Null().ConvertTo(VarType::kEmpty).IsNull());
-  EXPECT_TRUE(Variant().ConvertTo(VarType::kEmpty).IsEmpty());
-  EXPECT_EQ(Variant(2.5), Variant(2.5).ConvertTo(VarType::kEmpty));
-}
-
 TEST(VariantEmptyNull, NullAndEmptyAreDistinctValues) {
   EXPECT_FALSE(Variant::Null() == Variant());
   EXPECT_TRUE(Variant::Null() == Variant::Null());
