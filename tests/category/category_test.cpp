@@ -188,7 +188,7 @@ class CategoryTest : public ReportFixture {
       EXPECT_DOUBLE_EQ(Num(row, "amt"), e.halves / 2.0);
       EXPECT_EQ(Num(row, "qty"), e.qty);
       for (int t = 1; t <= 20 && table == "rpt_tol_type"; ++t) {
-        char col[8];
+        char col[16];
         std::snprintf(col, sizeof col, "f%02d", t);
         auto it = e.by_type.find(col);
         if (it == e.by_type.end())
@@ -468,26 +468,6 @@ TEST_P(CategoryTest, TypeDxCategoryTableFollowsTheCategoryColumn) {
     Calcu(r, 1, 1);
     EXPECT_EQ(Text("select nameid,name,amt,qty from rpt_tol_typedx"), (std::vector<std::string>{shown}));
   }
-}
-
-TEST_P(CategoryTest, AllQtyReadsTheSourceOrOwnScratchRows) {
-  AddRandomCharges(1, 150, 601);
-  AddRandomCharges(2, 150, 602);
-  Variant r = Dx("fpxmid", 1);
-  // Scratch rows of this workstation do not count with one database.
-  Exec(0, "insert into tem_rpt_qty (temid,computer,RegID,Name,objfield,amt) values "
-          "(1,'WS1','X1','Y1','01',100),(2,'WS1','X2','Y2','01',100)");
-  EXPECT_EQ(AllQty(r, 1), ExpectedAllQty(1, 1));
-  // Several databases: the rows the calculation left for this workstation;
-  // another workstation's scratch rows change nothing, and a workstation
-  // without scratch rows counts 0.
-  Calcu(r, 2, 2);
-  EXPECT_EQ(AllQty(r, 2), ExpectedAllQty(1, 2));
-  Exec(0, "insert into tem_rpt_qty (temid,computer,RegID,Name,objfield,amt) values "
-          "(3,'WS2','X3','Y3','01',100)");
-  EXPECT_EQ(AllQty(r, 3), ExpectedAllQty(1, 2));
-  SetWorkstation("WS3");
-  EXPECT_EQ(AllQty(r, 2), 0);
 }
 
 // ----------------------------------------------------- errors, overflow

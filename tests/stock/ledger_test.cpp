@@ -242,35 +242,6 @@ TEST_P(LedgerTest, OpeningThenIssueThenReceipt) {
             (std::vector<std::string>{"1001|10|5|3|12|阿莫西林胶囊|0.25g*24粒|盒"}));
 }
 
-TEST_P(LedgerTest, OpeningRowsAddUpAndAGoodWithoutOneHasNone) {
-  AddMove(1, {1, "1001", "0", "13", "", "2024-03-01", 4, 1});
-  AddMove(1, {2, "1001", "0", "13", "", "2024-03-01", 6, 1});
-  AddMove(1, {3, "1002", "1", "13", "S02", "2024-03-02", 1, 10});
-  Calcu(NewLedger(), 1, 1);
-  EXPECT_EQ(Text("select nameid,qcqty,rkqty,ckqty,endqty from rpt_kc_zz order by nameid"),
-            (std::vector<std::string>{"1001|10|<null>|<null>|10", "1002|<null>|10|<null>|10"}));
-  EXPECT_EQ(Text("select goodid,Type,EndQty,Sn,RkQty,CkQty,YfCkID,FromID,iDate from rpt_kc_zz_detail "
-                 "where Type='0'"),
-            (std::vector<std::string>{"1001|0|10|0|<null>|<null>|||"}));
-  // The month totals count the Null columns as 0.
-  EXPECT_EQ(Text("select goodid,RkQty,CkQty,EndQty from rpt_kc_zz_detail where Type='100' order by goodid"),
-            (std::vector<std::string>{"1001|0|0|10", "1002|10|0|10"}));
-  ExpectLedger(ExpectedLedger());
-}
-
-TEST_P(LedgerTest, SnRunsOverAllGoodsInDateOrderThenTheTotals) {
-  AddMove(1, {1, "1002", "5", "11", "", "2024-03-07", -2, 1});
-  AddMove(1, {2, "1001", "1", "13", "S01", "2024-03-03", 3, 1});
-  AddMove(1, {3, "1001", "7", "12", "", "2024-03-05", -1, 1});
-  Calcu(NewLedger(), 1, 1);
-  EXPECT_EQ(Text("select goodid,Sn,Type from rpt_kc_zz_detail where Type<>'100' order by Sn"),
-            (std::vector<std::string>{"1001|1|1", "1001|2|7", "1002|3|5"}));
-  EXPECT_EQ(Text("select Sn from rpt_kc_zz_detail where Type='100' order by Sn"),
-            (std::vector<std::string>{"4", "5"}));
-  // The issue of a good that had nothing goes below zero.
-  EXPECT_EQ(Text("select ckqty,endqty from rpt_kc_zz where nameid='1002'"), (std::vector<std::string>{"2|-2"}));
-}
-
 TEST_P(LedgerTest, EqualDatesFollowTheNumericIdEvenWhereIdsAreText) {
   // Written 10 before 2, both on the same day: 2 comes first.
   AddMove(1, {10, "1001", "1", "13", "S01", "2024-03-05", 7, 1});
