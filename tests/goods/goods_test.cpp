@@ -173,19 +173,21 @@ TEST_P(GoodsTest, ReceiptsAndInpatientTotals) {
 TEST_P(GoodsTest, DispensingSplitsOutpatientAndInpatient) {
   const std::string cols = "goodid,MzZy,Qty,UnitRate,Amt";
   Insert(1, "fy_detail", cols, {"'1001','1',2,24,31.2", "'1001','1',1,24,15.6", "'1002','1',3,1,1.5",
-                                "'1004','3',1,1,9"});
+                                "'1004','3',1,1,9", "'1005','2',2,1,3"});
   Insert(2, "fy_detail", cols, {"'1001','2',1,12,7.8", "'1002','2',4,1,2", "'1003','1',1,1,4",
                                 "'1003','9',5,1,20"});
   Calcu(Goods("Rpt_Fy_Good", "rpt_fy_v", "rpt_fy_good"), 2, 2);
   // 1001: 72 outpatient + 12 inpatient; 1002: the inpatient share added to
   // the outpatient row of source 1; 1003: outpatient only, the unknown kind
-  // changes nothing; 1004: an unknown kind on a new good is a bare row.
+  // changes nothing; 1004: an unknown kind on a new good is a bare row;
+  // 1005: inpatient only.
   EXPECT_EQ(Text("select nameid,fyqty,fyamt,fymzqty,fymzamt,fyzyqty,fyzyamt,name from rpt_fy_good "
                  "order by nameid"),
             (std::vector<std::string>{"1001|84|54.6|72|46.8|12|7.8|阿莫西林胶囊",
                                       "1002|7|3.5|3|1.5|4|2|布洛芬缓释胶囊",
                                       "1003|1|4|1|4|<null>|<null>|生理盐水",
-                                      "1004|<null>|<null>|<null>|<null>|<null>|<null>|葡萄糖注射液"}));
+                                      "1004|<null>|<null>|<null>|<null>|<null>|<null>|葡萄糖注射液",
+                                      "1005|2|3|<null>|<null>|2|3|头孢克肟片"}));
 }
 
 TEST_P(GoodsTest, IssuesPerIssueType) {
@@ -212,7 +214,8 @@ TEST_P(GoodsTest, MovementSummarySigns) {
   const std::string cols = "goodid,Type,Qty,UnitRate,JhPrice,UnitPrice";
   Insert(1, "kc_move", cols, {"'1001','1',10,1,2,3", "'1001','2',-4,1,2,3", "'1001','3',2,1,2,3",
                               "'1001','4',-1,1,2,3", "'1001','5',-2,24,2,3", "'1001','6',-1,24,2,3",
-                              "'1002','0',9,1,1,1", "'1003','9',1,1,1,1"});
+                              "'1002','0',9,1,1,1", "'1003','9',1,1,1,1", "'1004','3',2,1,2,3",
+                              "'1005','4',-1,1,2,3", "'1006','5',-2,24,2,3", "'1007','8',-1,10,2,3"});
   Insert(2, "kc_move", cols, {"'1001','7',-3,10,2,3", "'1001','8',-1,10,2,3", "'1001','6',-1,24,2,3",
                               "'1001','0',5,1,1,1", "'1001','1',1.5,2,4,6"});
   Calcu(Goods("Rpt_Kc_Count", "rpt_kc_count_v", "rpt_kc_count"), 2, 2);
@@ -220,13 +223,22 @@ TEST_P(GoodsTest, MovementSummarySigns) {
   // theirs; types 5 and 6 outpatient, 7 and 8 inpatient dispensing.
   // Codes outside "1" to "8": bare rows for new goods, no change otherwise.
   EXPECT_EQ(Text("select nameid,inqty,injhamt,insaleamt,ckqty,ckamt,dbqty,pdqty,pdamt,fymzqty,"
-                 "fymzamt,fyzyqty,fyzyamt,fyqty,fyamt,name from rpt_kc_count order by nameid"),
+                 "fymzamt,fyzyqty,fyzyamt,fyqty,fyamt,name from rpt_kc_count where nameid<'1004' "
+                 "order by nameid"),
             (std::vector<std::string>{
                 "1001|13|26|39|4|12|2|-1|-3|96|12|40|12|136|24|阿莫西林胶囊",
                 "1002|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|"
                 "<null>|<null>|<null>|布洛芬缓释胶囊",
                 "1003|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|"
                 "<null>|<null>|<null>|生理盐水"}));
+  // Each kind of movement as the first row of a good.
+  EXPECT_EQ(Text("select nameid,dbqty,dbamt,pdqty,pdamt,fymzqty,fymzamt,fyzyqty,fyzyamt,fyqty,fyamt "
+                 "from rpt_kc_count where nameid>='1004' order by nameid"),
+            (std::vector<std::string>{
+                "1004|2|6|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>",
+                "1005|<null>|<null>|-1|-3|<null>|<null>|<null>|<null>|<null>|<null>",
+                "1006|<null>|<null>|<null>|<null>|48|6|<null>|<null>|48|6",
+                "1007|<null>|<null>|<null>|<null>|<null>|<null>|10|3|10|3"}));
 }
 
 TEST_P(GoodsTest, DetailConditions) {
