@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -352,12 +353,15 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   if (const MemberInfo* m = spec.type_info.Find("RptTab"); m && !IsMethod(*m))
     rpttab = qev::Get(component, "RptTab").ToText();
   const std::string calc_table = CalculationTable(spec, rpttab);
+  // One calculation per workstation and table at a time, recorded with its
+  // outcome so that a later reader knows whether the rows are whole. The
+  // lock is held until this run has read its rows back: released earlier,
+  // a second run of the same workstation waiting for it would delete the
+  // rows before they are read.
+  std::optional<qev::host::Calculation> calculation;
   if (o.init || !o.no_calc) {
-    // One calculation per workstation and table at a time, recorded with
-    // its outcome so that a later reader knows whether the rows are whole.
-    qev::host::Calculation calculation(
-        raw_host, calc_table,
-        std::chrono::milliseconds(static_cast<int64_t>(o.wait_seconds * 1000)));
+    calculation.emplace(raw_host, calc_table,
+                        std::chrono::milliseconds(static_cast<int64_t>(o.wait_seconds * 1000)));
     try {
       if (o.init) {
         qev::Call(component, "RptInit");
@@ -371,16 +375,16 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
         qev::Invoke(component, "CalcuRpt", qev::kInvokeMethod, args);
       }
     } catch (const qev::RuntimeError& e) {
-      calculation.Failed(e.number(), e.description());
+      calculation->Failed(e.number(), e.description());
       throw;
     }
     const std::vector<std::string> trapped = ReportedErrors();
     if (trapped.empty()) {
-      calculation.Succeeded();
+      calculation->Succeeded();
     } else {
       std::string all;
       for (const std::string& t : trapped) all += (all.empty() ? "" : "; ") + t;
-      calculation.Failed(0, all);
+      calculation->Failed(0, all);
     }
   }
 
@@ -426,6 +430,7 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     const std::string sql = plan.db.SelectRowsSql(report_db, t, own);
     if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t, sql));
   }
+  calculation.reset();
 
   const std::vector<std::string> reported = ReportedErrors();
   if (!trace.Flush()) err << "rptcalc: warning: the trace file " << o.trace_path
