@@ -128,23 +128,6 @@ TEST_F(PreambleTest, EmptyDescriptionStillWritesTheHeader) {
   EXPECT_EQ(Rows("select name from rpt_demo"), (std::vector<std::string>{"kept"}));
 }
 
-TEST_F(PreambleTest, TwoWorkstationsLeaveEachOthersRowsUntouched) {
-  Exec("insert into rpt_demo values ('WS1','a',1),('WS2','b',2)");
-  Variant r = NewPendingReport("Rpt_Zy_Type", "rpt_demo", "k" + S + "v");
-  SetWorkstation("WS2");
-  EXPECT_EQ(ErrorOf([&] { Call(r, "CalcuRpt", Variant(int16_t{1}), Query0()); }),
-            kErrNotImplemented);
-  EXPECT_EQ(Rows("select computer,name from rpt_demo"), (std::vector<std::string>{"WS1|a"}));
-  EXPECT_EQ(Rows("select computer,headstr from rpt_header"),
-            (std::vector<std::string>{"WS2|k:v"}));
-  SetWorkstation("WS1");
-  EXPECT_EQ(ErrorOf([&] { Call(r, "CalcuRpt", Variant(int16_t{1}), Query0()); }),
-            kErrNotImplemented);
-  EXPECT_TRUE(Rows("select * from rpt_demo").empty());
-  EXPECT_EQ(Rows("select computer,headstr from rpt_header order by computer"),
-            (std::vector<std::string>{"WS1|k:v", "WS2|k:v"}));
-}
-
 TEST_F(PreambleTest, ComputerNameIsReadAfreshAndNeedsTheHostObject) {
   Variant r(CreateObject("qevRptCalLib.Rpt_Tol_Good"));
   EXPECT_EQ(ErrorOf([&] { Get(r, "ComputerName"); }), kErrObjectNotSet);

@@ -58,20 +58,6 @@ TEST_F(SqliteFileTest, FilesAreOpenedInWalModeWithNormalSync) {
   EXPECT_TRUE(std::filesystem::exists(db_path_ + "-wal"));
 }
 
-TEST_P(ConcurrencyTest, SnValueIsUniqueAcrossConnections) {
-  Variant a = CreateQueryObj(db_path_);
-  Variant b = CreateQueryObj(db_path_);
-  std::set<int64_t> seen;
-  for (int i = 0; i < 50; ++i) {
-    seen.insert(Call(a, "SnValue", "TempID").ToInt32());
-    seen.insert(Call(b, "SnValue", "TempID").ToInt32());
-    seen.insert(Call(q_, "SnValue", "TempID").ToInt32());
-  }
-  EXPECT_EQ(seen.size(), 150u);
-  EXPECT_EQ(*seen.begin(), 1);
-  EXPECT_EQ(*seen.rbegin(), 150);
-}
-
 TEST_P(ConcurrencyTest, ThreadsWritingAtOnceAllSucceed) {
   std::vector<std::thread> threads;
   std::vector<std::string> failures(4);

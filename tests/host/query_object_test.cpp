@@ -335,10 +335,6 @@ TEST_P(QueryObjectTest, CondDateValueRendersTheDateLiteral) {
 }
 
 TEST_P(QueryObjectTest, OrderStrToNumFieldSortsTextNumerically) {
-  EXPECT_EQ(Call(q_, "OrderStrToNumField", "id"),
-            Variant(On("cast(id as real)",
-                       "case when cast(id as text) ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?"
-                       "[0-9]+)? *$' then cast(cast(id as text) as double precision) end")));
   Exec("create table ids (id text)");
   for (const char* id : {"10", "9", "100", "9.5"}) Call(q_, "InsertRecord", "ids", "id", id);
   const std::string order = Call(q_, "OrderStrToNumField", "id").ToText();

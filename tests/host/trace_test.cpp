@@ -112,20 +112,6 @@ TEST_P(TraceTest, UnlabelledResultsAndRecordValuesAreNotWrapped) {
   EXPECT_EQ(TraceObject(nullptr, "x", log_), nullptr);
 }
 
-TEST_P(TraceTest, CreateFixedTablesRunsThroughTheTracedExec) {
-  Variant q = Get(traced_, "DbA_Query0_Obj");
-  log_->clear();
-  CreateFixedTables(q.object());
-  const auto records = log_->records();
-  ASSERT_FALSE(records.empty());
-  for (const auto& r : records) {
-    EXPECT_EQ(r.object, "report");
-    EXPECT_EQ(r.member, "Exec");
-    ASSERT_EQ(r.args.size(), 1u);
-  }
-  EXPECT_TRUE(TableExists("rpt_header"));
-}
-
 TEST_P(TraceTest, LogIsSafeAcrossThreads) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)

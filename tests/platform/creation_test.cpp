@@ -1,8 +1,8 @@
-// Creation of objects by ProgID and CLSID: classes linked into the process,
-// the class registry file, and a component library loaded through its
-// entry points.
+// Creation of objects by ProgID and CLSID: classes linked into the process
+// and the class registry file. Component libraries loaded through their
+// entry points: tests/utility/shared_library_test.cpp and
+// tests/frame/library_test.cpp.
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -21,7 +21,6 @@
 #include "platform/registry.h"
 #include "platform/server_module.h"
 #include "tests/platform/runtime_expect.h"
-#include "tests/platform/test_server_ids.h"
 #include "tests/support/temp_dir.h"
 
 namespace qev {
@@ -30,7 +29,6 @@ namespace {
 using ::qev::testing::RaisedBy;
 using ::qev::testing::TempDir;
 using ::testing::HasSubstr;
-namespace ids = ::qev::test_server;
 
 Guid G(const char* text) { return Guid::FromLiteral(text); }
 
@@ -227,62 +225,38 @@ void ExpectSame(const RegistryEntry& want, const RegistryEntry& got) {
 
 using RegistryTest = RegistryScope;
 
-TEST_F(RegistryTest, DefaultFollowsTheEnvironment) {
-  EXPECT_EQ(registry_path(), Registry::Default().path());
-}
-
-TEST_F(RegistryTest, MissingFileIsAnEmptyRegistry) {
+TEST_F(RegistryTest, AddFindReplaceRemove) {
+  EXPECT_EQ(registry_path(), Registry::Default().path());  // from the environment
   const Registry reg(registry_path());
-  EXPECT_TRUE(reg.Load().empty());
-  EXPECT_FALSE(reg.FindProgId("qevTest.A"));
+  EXPECT_TRUE(reg.Load().empty());  // a missing file is an empty registry
   EXPECT_FALSE(reg.FindClsid(G(kClsidA)));
-}
-
-TEST_F(RegistryTest, AddLoadRoundTrip) {
   const RegistryEntry a = Entry("qevTest.A", kClsidA, kIid, "/opt/qev/lib a.so");
   const RegistryEntry b = Entry("qevTest.B", kClsidB, kIid, "/opt/qev/libb.so");
-  Registry(registry_path()).Add({a, b});
-
-  const Registry reg(registry_path());
-  const std::vector<RegistryEntry> loaded = reg.Load();
+  reg.Add({a, b});
+  std::vector<RegistryEntry> loaded = Registry(registry_path()).Load();
   ASSERT_EQ(2u, loaded.size());
   ExpectSame(a, loaded[0]);
   ExpectSame(b, loaded[1]);
-  const auto by_progid = reg.FindProgId("QEVTEST.b");
-  ASSERT_TRUE(by_progid);
-  ExpectSame(b, *by_progid);
-  const auto by_clsid = reg.FindClsid(G("{a0000000-0000-4000-8000-00000000000a}"));
-  ASSERT_TRUE(by_clsid);
-  ExpectSame(a, *by_clsid);
+  ExpectSame(b, reg.FindProgId("QEVTEST.b").value());
+  ExpectSame(a, reg.FindClsid(G("{a0000000-0000-4000-8000-00000000000a}")).value());
   EXPECT_FALSE(reg.FindProgId("qevTest.C"));
-}
 
-TEST_F(RegistryTest, AddReplacesEntriesWithTheSameProgIdOrClsid) {
-  const Registry reg(registry_path());
-  reg.Add({Entry("qevTest.A", kClsidA, kIid, "/lib/a1.so"),
-           Entry("qevTest.B", kClsidB, kIid, "/lib/b.so")});
-  reg.Add({Entry("QEVTEST.a", kClsidC, kIid, "/lib/a2.so")});  // same ProgID, new CLSID
-  std::vector<RegistryEntry> loaded = reg.Load();
-  ASSERT_EQ(2u, loaded.size());
+  // The same ProgID with a new CLSID, the same CLSID with a new ProgID:
+  // each replaces the old entry.
+  reg.Add({Entry("QEVTEST.a", kClsidC, kIid, "/lib/a2.so")});
+  EXPECT_EQ(2u, reg.Load().size());
   EXPECT_EQ("/lib/a2.so", reg.FindProgId("qevTest.A")->library);
   EXPECT_FALSE(reg.FindClsid(G(kClsidA)));
-
-  reg.Add({Entry("qevTest.NewB", kClsidB, kIid, "/lib/b2.so")});  // same CLSID, new ProgID
-  loaded = reg.Load();
-  ASSERT_EQ(2u, loaded.size());
+  reg.Add({Entry("qevTest.NewB", kClsidB, kIid, "/lib/b2.so")});
+  EXPECT_EQ(2u, reg.Load().size());
   EXPECT_FALSE(reg.FindProgId("qevTest.B"));
   EXPECT_EQ("qevTest.NewB", reg.FindClsid(G(kClsidB))->info.progid);
-}
 
-TEST_F(RegistryTest, RemoveTakesOnlyTheGivenClasses) {
-  const Registry reg(registry_path());
-  reg.Add({Entry("qevTest.A", kClsidA, kIid, "/lib/x.so"),
-           Entry("qevTest.B", kClsidB, kIid, "/lib/x.so"),
-           Entry("qevTest.C", kClsidC, kIid, "/lib/y.so")});
-  reg.Remove({G(kClsidA), G(kClsidC), G("{D0000000-0000-4000-8000-00000000000D}")});
-  const std::vector<RegistryEntry> loaded = reg.Load();
+  // Remove takes only the given classes.
+  reg.Remove({G(kClsidC), G("{D0000000-0000-4000-8000-00000000000D}")});
+  loaded = reg.Load();
   ASSERT_EQ(1u, loaded.size());
-  EXPECT_EQ("qevTest.B", loaded[0].info.progid);
+  EXPECT_EQ("qevTest.NewB", loaded[0].info.progid);
   reg.Remove({G(kClsidB)});
   EXPECT_TRUE(reg.Load().empty());
 }
@@ -340,145 +314,6 @@ TEST_F(RegistryTest, ConcurrentAddsKeepEveryEntry) {
   }
   for (auto& th : threads) th.join();
   EXPECT_EQ(static_cast<size_t>(kThreads * kPerThread), Registry(registry_path()).Load().size());
-}
-
-// ------------------------------------------------ a component library
-
-// The test library, loaded once for the process; the runtime loads the
-// same file when it creates its classes.
-void* ServerLibrary() {
-  static void* handle = dlopen(QEV_TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
-  return handle;
-}
-
-template <typename Fn>
-Fn EntryPoint(const char* name) {
-  return reinterpret_cast<Fn>(dlsym(ServerLibrary(), name));
-}
-
-class ServerLibraryTest : public RegistryScope {
- protected:
-  void SetUp() override {
-    RegistryScope::SetUp();
-    ASSERT_NE(nullptr, ServerLibrary()) << dlerror();
-    register_ = EntryPoint<DllRegisterServerFn>("DllRegisterServer");
-    unregister_ = EntryPoint<DllUnregisterServerFn>("DllUnregisterServer");
-    get_class_object_ = EntryPoint<DllGetClassObjectFn>("DllGetClassObject");
-    can_unload_now_ = EntryPoint<DllCanUnloadNowFn>("DllCanUnloadNow");
-    ASSERT_NE(nullptr, register_);
-    ASSERT_NE(nullptr, unregister_);
-    ASSERT_NE(nullptr, get_class_object_);
-    ASSERT_NE(nullptr, can_unload_now_);
-  }
-
-  DllRegisterServerFn register_ = nullptr;
-  DllUnregisterServerFn unregister_ = nullptr;
-  DllGetClassObjectFn get_class_object_ = nullptr;
-  DllCanUnloadNowFn can_unload_now_ = nullptr;
-};
-
-TEST_F(ServerLibraryTest, ExportsOnlyTheEntryPoints) {
-  EXPECT_EQ(nullptr, dlsym(ServerLibrary(), "qev_test_server_internal"));
-}
-
-TEST_F(ServerLibraryTest, RegisterCreateUnregister) {
-  const Registry reg(registry_path());
-  reg.Add({Entry("qevTest.Other", kClsidA, kIid, "/lib/other.so")});
-  EXPECT_RAISES(kErrCannotCreate, CreateObject(ids::kCounterProgId));
-
-  ASSERT_EQ(kS_OK, register_());
-  ASSERT_EQ(kS_OK, register_());  // registering again adds nothing
-  ASSERT_EQ(3u, reg.Load().size());
-  const auto entry = reg.FindProgId("QEVTESTSERVER.COUNTER");
-  ASSERT_TRUE(entry);
-  EXPECT_EQ(std::filesystem::canonical(QEV_TEST_SERVER_PATH).string(), entry->library);
-  EXPECT_EQ(G(ids::kCounterClsid), entry->info.clsid);
-  EXPECT_EQ(G(ids::kCounterIid), entry->info.iid);
-  ASSERT_TRUE(reg.FindClsid(G(ids::kEchoClsid)));
-
-  EXPECT_EQ(kS_OK, can_unload_now_());
-  Object counter = CreateObject("qevtestserver.counter");
-  ASSERT_NE(nullptr, counter);
-  EXPECT_EQ(kS_FALSE, can_unload_now_());
-  Call(Variant(counter), "Increment");
-  Call(Variant(counter), "increment");
-  EXPECT_EQ(Variant(int32_t{2}), Get(Variant(counter), "Value"));
-
-  Object by_clsid = CreateObject(ids::kCounterClsid);
-  EXPECT_EQ(Variant(int32_t{0}), Get(Variant(by_clsid), "Value"));  // an object of its own
-  Object echo = CreateObject(ids::kEchoProgId);
-  EXPECT_EQ(Variant("hi"), Call(Variant(echo), "Echo", Variant("hi")));
-
-  // An error raised inside the library's object carries its ProgID.
-  const Error e = RaisedBy([&] { Call(Variant(counter), "Fail"); });
-  EXPECT_EQ(kErrInvalidArgument, e.number);
-  EXPECT_EQ(ids::kCounterProgId, e.source);
-
-  Object kept = counter;
-  counter.reset();
-  by_clsid.reset();
-  echo.reset();
-  EXPECT_EQ(kS_FALSE, can_unload_now_());  // `kept` is still alive
-  kept.reset();
-  EXPECT_EQ(kS_OK, can_unload_now_());
-
-  ASSERT_EQ(kS_OK, unregister_());
-  const Error gone = RaisedBy([] { CreateObject(ids::kCounterProgId); });
-  EXPECT_EQ(kErrCannotCreate, gone.number);
-  EXPECT_THAT(gone.description, HasSubstr(ids::kCounterProgId));
-  EXPECT_RAISES(kErrCannotCreate, CreateObject(ids::kCounterClsid));
-  EXPECT_RAISES(kErrCannotCreate, CreateObject(ids::kEchoProgId));
-  const std::vector<RegistryEntry> left = reg.Load();
-  ASSERT_EQ(1u, left.size());
-  EXPECT_EQ("qevTest.Other", left[0].info.progid);
-}
-
-TEST_F(ServerLibraryTest, ClassObjectQueries) {
-  const Guid counter = G(ids::kCounterClsid);
-  void* out = &out;  // anything but null
-  ASSERT_EQ(kS_OK, get_class_object_(&counter.value, &kIID_IClassFactory.value, &out));
-  ASSERT_NE(nullptr, out);
-  Object made = static_cast<ClassFactory*>(out)->CreateInstance();
-  EXPECT_EQ(Variant(int32_t{0}), Get(Variant(made), "Value"));
-  EXPECT_EQ(kS_FALSE, can_unload_now_());
-  made.reset();
-  EXPECT_EQ(kS_OK, can_unload_now_());
-
-  out = &out;
-  const Guid wrong_iid = G(ids::kCounterIid);  // the class's own interface is no factory
-  EXPECT_EQ(kE_NOINTERFACE, get_class_object_(&counter.value, &wrong_iid.value, &out));
-  EXPECT_EQ(nullptr, out);
-
-  out = &out;
-  const Guid unknown = G(kClsidA);
-  EXPECT_EQ(kCLASS_E_CLASSNOTAVAILABLE,
-            get_class_object_(&unknown.value, &kIID_IClassFactory.value, &out));
-  EXPECT_EQ(nullptr, out);
-
-  EXPECT_EQ(kE_POINTER, get_class_object_(&counter.value, &kIID_IClassFactory.value, nullptr));
-}
-
-TEST_F(ServerLibraryTest, RegistryEntryWhoseLibraryFailsRaises429) {
-  const Registry reg(registry_path());
-  reg.Add({Entry("qevTest.Ghost", kClsidB, kIid, dir_.File("missing.so")),
-           // The library exists but does not serve this class.
-           Entry("qevTest.Stranger", kClsidC, kIid,
-                 std::filesystem::canonical(QEV_TEST_SERVER_PATH).string())});
-  const Error ghost = RaisedBy([] { CreateObject("qevTest.Ghost"); });
-  EXPECT_EQ(kErrCannotCreate, ghost.number);
-  EXPECT_THAT(ghost.description, HasSubstr("qevTest.Ghost"));
-  const Error stranger = RaisedBy([] { CreateObject("qevTest.Stranger"); });
-  EXPECT_EQ(kErrCannotCreate, stranger.number);
-  EXPECT_THAT(stranger.description, HasSubstr("qevTest.Stranger"));
-  EXPECT_RAISES(kErrCannotCreate, CreateObject(kClsidC));
-}
-
-TEST_F(ServerLibraryTest, RegistrationFailureIsReportedNotThrown) {
-  // A registry path below a plain file cannot be written.
-  std::ofstream(dir_.File("plain")) << "x";
-  setenv("QEV_REGISTRY", dir_.File("plain/classes.reg").c_str(), 1);
-  EXPECT_EQ(kSELFREG_E_CLASS, register_());
-  EXPECT_EQ(kSELFREG_E_CLASS, unregister_());
 }
 
 }  // namespace

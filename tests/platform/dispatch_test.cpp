@@ -177,19 +177,6 @@ TEST(DispatchTypeInfo, MembersKeepSlotOrder) {
   EXPECT_EQ("qevTest.Sample", info.source());
 }
 
-TEST(DispatchTypeInfo, BuildersDescribeTheMember) {
-  const MemberInfo m = Method("M", {Param("A", VarType::kInt16, true, false)});
-  EXPECT_EQ(kInvokeMethod, m.kinds);
-  EXPECT_FALSE(m.has_result);
-  ASSERT_EQ(1u, m.params.size());
-  EXPECT_TRUE(m.params[0].optional);
-  EXPECT_FALSE(m.params[0].by_ref);
-  EXPECT_TRUE(Param("B", VarType::kString).by_ref);  // by reference unless said otherwise
-  const MemberInfo f = Function("F", {}, VarType::kString);
-  EXPECT_TRUE(f.has_result);
-  EXPECT_EQ(VarType::kString, f.type);
-}
-
 // ------------------------------------------------------------ properties
 
 TEST_F(DispatchTest, PropertiesByNameInAnyCase) {

@@ -61,6 +61,11 @@ TEST(VariantEmptyNull, NullAndEmptyAreDistinctValues) {
   EXPECT_TRUE(Variant::Null() == Variant::Null());
   EXPECT_FALSE(Variant() == Variant(""));
   EXPECT_FALSE(I16(1) == I32(1));  // same value, different type
+  // Numbers: integers, doubles, booleans and dates; not text, even numeric.
+  for (const Variant& v : {I16(1), I32(1), Variant(1.5), Variant(true), Variant(Date{1})})
+    EXPECT_TRUE(v.IsNumeric()) << ConcatText(v);
+  for (const Variant& v : {Variant(), Variant::Null(), Variant("1"), Variant(Object())})
+    EXPECT_FALSE(v.IsNumeric());
 }
 
 // ------------------------------------------------------- 16-bit integers

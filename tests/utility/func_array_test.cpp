@@ -137,23 +137,5 @@ TEST_F(FuncArrayTest, ReopeningReplacesTheList) {
   EXPECT_EQ(Replace(list, Variant(int16_t{0}), "z"), "z;y");
 }
 
-// The day counting of the day reports: one fresh list object per call, the
-// item read as a number, changed by one and written back.
-TEST_F(FuncArrayTest, CountingKeysPerDayTheWayTheDayReportsDo) {
-  std::string days = kZeroDays;
-  auto count = [&](int day, int sign) {
-    const int16_t index = static_cast<int16_t>(day - 1);
-    const int16_t c = Variant(Item(Open(days, ""), index)).ToInt16();
-    days = Replace(Open(days, ""), Variant(index), std::to_string(c + sign));
-  };
-  count(1, +1);
-  count(1, +1);
-  count(31, +1);
-  count(15, -1);
-  std::string want = "2";
-  for (int d = 2; d <= 31; ++d) want += d == 15 ? ",-1" : d == 31 ? ",1" : ",0";
-  EXPECT_EQ(days, want);
-}
-
 }  // namespace
 }  // namespace qev::utility

@@ -1,4 +1,4 @@
-// ValueSplitStr, qevRaisError and the error list of ActiveX_Lib.
+// qevRaisError and the error list of ActiveX_Lib (ValueSplitStr: the value lists of every report suite).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,7 +9,6 @@
 
 #include "platform/dispatch.h"
 #include "platform/error.h"
-#include "platform/value_list.h"
 #include "utility/activex_lib.h"
 #include "utility/error_log.h"
 
@@ -46,18 +45,6 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-TEST(ValueSplitStr, IsTheUnitSeparatorOnEveryCallAndObject) {
-  const Variant activex = Variant(NewActiveXLib());
-  const Variant lib1 = Call(activex, "Create_Func_Lib");
-  const Variant lib2 = Call(Variant(NewActiveXLib()), "Create_Func_Lib");
-  const Variant first = Call(lib1, "ValueSplitStr");
-  ASSERT_EQ(first.type(), VarType::kString);
-  EXPECT_EQ(first.string(), std::string(1, '\x1F'));
-  EXPECT_EQ(first.string(), kValueListSeparator);
-  EXPECT_EQ(Call(lib1, "ValueSplitStr"), first);
-  EXPECT_EQ(Call(lib2, "valuesplitstr"), first);
 }
 
 TEST(ActiveXLibFactories, EachCallMakesANewObjectOfItsKind) {

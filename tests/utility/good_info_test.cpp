@@ -1,178 +1,128 @@
-// The good-info object over a host double backed by a real SQLite file.
+// The good-info object over the real host services on both engines, traced:
+// the lookup statement, the recordset closed after every lookup, names,
+// Nulls and quotes, and errors passed through.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "host/host.h"
+#include "host/trace.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
-#include "tests/support/temp_dir.h"
-#include "tests/utility/sqlite_host_double.h"
+#include "tests/support/backend.h"
+#include "tests/support/late_bound.h"
 #include "utility/activex_lib.h"
 
 namespace qev::utility {
 namespace {
 
-using qev::testing::HostTrace;
-using qev::testing::SqliteDatabase;
+using namespace qev::testing;
 
-int32_t Number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
-std::string LookupSql(const std::string& quoted_id) {
-  return "select id,Name,spec,UnitName from qev_pub_Good_V where id='" + quoted_id + "'";
-}
-
-class GoodInfoTest : public ::testing::Test {
+class GoodInfoTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
-    db_ = std::make_unique<SqliteDatabase>(dir_.File("host.db"));
-    db_->Exec(
-        "create table qev_pub_good (id text primary key, name text, spec text, unitname text,"
-        " price real);"
-        "insert into qev_pub_good values ('G001', 'Aspirin', '100mg*20', 'box', 3.5);"
-        "insert into qev_pub_good values ('G002', 'Saline', null, null, 1);"
-        "insert into qev_pub_good values ('G''3', 'O''Brien''s salve', '50 g', 'tube', 2);"
-        "insert into qev_pub_good values (17, 'Gauze', '5 m', 'roll', 0.4);"
-        "create view qev_pub_Good_V as"
-        " select id, name as Name, spec, unitname as UnitName, price from qev_pub_good;");
-    host_ = Variant(qev::testing::NewSqliteHost(db_.get(), trace_));
+    dbs_ = std::make_unique<TestDatabases>(GetParam(), dir_);
+    if (!dbs_->available()) GTEST_SKIP() << dbs_->why();
+    inner_ = host::CreateHostLib(dbs_->Create("host"), "WS1");
+    Exec("create table qev_pub_good (id varchar(20) primary key, name text, spec text, "
+         "unitname text, price float)");
+    Exec("insert into qev_pub_good values ('G001','Aspirin','100mg*20','box',3.5),"
+         "('G002','Saline',null,null,1),('G''3','O''Brien''s salve','50 g','tube',2),"
+         "('17','Gauze','5 m','roll',0.4)");
+    Exec("create view qev_pub_Good_V as select id, name as Name, spec, unitname as UnitName, "
+         "price from qev_pub_good");
+    host_ = host::TraceObject(inner_, "host", log_, {{"DbA_Query0_Obj", "query"}, {"OpenRs", "rs"}});
     info_ = Call(activex_, "Create_Good_Info_Class");
-    Set(info_, "Global_Lib_Obj", host_.object());
+    Set(info_, "Global_Lib_Obj", host_);
+  }
+  void TearDown() override {
+    info_ = Variant();
+    host_.reset();
+    inner_.reset();
+    dbs_.reset();
   }
 
-  bool Check(const std::string& id) {
-    Variant v(id);
+  void Exec(const std::string& sql) const {
+    Call(Get(Variant(inner_), "DbA_Query0_Obj"), "Exec", Variant(sql));
+  }
+  bool Check(const Variant& id) {
+    Variant v = id;
     return Call(info_, "CheckInfo", ByRef{v}).ToBool();
   }
   std::string Field(const std::string& name) {
     Variant v(name);
     return Call(info_, "Field", ByRef{v}).ToText();
   }
+  // "Name,spec,UnitName,id" of the good last looked up.
+  std::string Fields() { return Field("NAME") + "," + Field("Spec") + "," + Field("unitname") + "," + Field("ID"); }
+  // The statements sent, and whether every recordset opened was closed.
+  std::vector<std::string> Statements(bool* all_closed) const {
+    std::vector<std::string> out;
+    int open = 0;
+    for (const auto& rec : log_->records()) {
+      if (rec.object == "query" && rec.member == "OpenRs") out.push_back(rec.args[0].ToText()), ++open;
+      if (rec.object == "rs" && rec.member == "Close") --open;
+    }
+    *all_closed = open == 0;
+    return out;
+  }
+  static std::string LookupSql(const std::string& quoted_id) {
+    return "select id,Name,spec,UnitName from qev_pub_Good_V where id='" + quoted_id + "'";
+  }
 
-  qev::testing::TempDir dir_;
-  std::unique_ptr<SqliteDatabase> db_;
-  std::shared_ptr<HostTrace> trace_ = std::make_shared<HostTrace>();
+  TempDir dir_;
+  std::unique_ptr<TestDatabases> dbs_;
+  std::shared_ptr<host::TraceLog> log_ = std::make_shared<host::TraceLog>();
+  Object inner_, host_;
   Variant activex_ = Variant(NewActiveXLib());
-  Variant host_;
   Variant info_;
 };
+INSTANTIATE_TEST_SUITE_P(Backends, GoodInfoTest, AllBackends(), BackendTestName);
 
-TEST_F(GoodInfoTest, KnownGoodIsReadThroughTheHostQueryObject) {
-  EXPECT_TRUE(Check("G001"));
-  EXPECT_EQ(Field("Name"), "Aspirin");
-  EXPECT_EQ(Field("spec"), "100mg*20");
-  EXPECT_EQ(Field("UnitName"), "box");
-  EXPECT_EQ(Field("id"), "G001");
-  ASSERT_EQ(trace_->statements.size(), 1u);
-  EXPECT_EQ(trace_->statements[0], LookupSql("G001"));
-  EXPECT_EQ(trace_->recordsets_opened, 1);
-  EXPECT_EQ(trace_->recordsets_closed, 1);
+TEST_P(GoodInfoTest, LooksGoodsUpThroughTheHostQueryObject) {
+  EXPECT_TRUE(Check(Variant("G001")));
+  EXPECT_EQ(Fields(), "Aspirin,100mg*20,box,G001");
+  // Null columns give empty text; an unknown good leaves nothing of the
+  // previous one; a quote in the id is doubled, a lone quote is an unknown
+  // good; a numeric id (a field value) reads as text.
+  EXPECT_TRUE(Check(Variant("G002")));
+  EXPECT_EQ(Fields(), "Saline,,,G002");
+  EXPECT_FALSE(Check(Variant("G999")));
+  EXPECT_EQ(Fields(), ",,,");
+  EXPECT_TRUE(Check(Variant("G'3")));
+  EXPECT_EQ(Fields(), "O'Brien's salve,50 g,tube,G'3");
+  EXPECT_FALSE(Check(Variant("'")));
+  EXPECT_TRUE(Check(Variant(int32_t{17})));
+  EXPECT_EQ(Fields(), "Gauze,5 m,roll,17");
+  bool closed = false;
+  EXPECT_EQ(Statements(&closed),
+            (std::vector<std::string>{LookupSql("G001"), LookupSql("G002"), LookupSql("G999"),
+                                      LookupSql("G''3"), LookupSql("''"), LookupSql("17")}));
+  EXPECT_TRUE(closed);
+  // A column of the view that is no attribute of the object.
+  const CaughtError e = ErrorOf([&] { Field("price"); });
+  EXPECT_EQ(e.number, kErrInvalidArgument);
+  EXPECT_NE(e.description.find("\"price\""), std::string::npos) << e.description;
+  EXPECT_EQ(e.source, "qevActiveXLib.Good_Info_Class");
 }
 
-TEST_F(GoodInfoTest, AttributeNamesMatchWithoutRegardToCase) {
-  ASSERT_TRUE(Check("G001"));
-  EXPECT_EQ(Field("NAME"), "Aspirin");
-  EXPECT_EQ(Field("Spec"), "100mg*20");
-  EXPECT_EQ(Field("unitname"), "box");
-  EXPECT_EQ(Field("ID"), "G001");
-  try {
-    Field("price");  // a column of the view, but not an attribute of the object
-    ADD_FAILURE() << "unknown attribute accepted";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrInvalidArgument);
-    EXPECT_NE(e.description().find("\"price\""), std::string::npos) << e.description();
-    EXPECT_EQ(e.source(), "qevActiveXLib.Good_Info_Class");
-  }
-}
-
-TEST_F(GoodInfoTest, UnknownGoodLeavesNothingOfThePreviousOne) {
-  ASSERT_TRUE(Check("G001"));
-  EXPECT_FALSE(Check("G999"));
-  EXPECT_EQ(Field("Name"), "");
-  EXPECT_EQ(Field("spec"), "");
-  EXPECT_EQ(Field("UnitName"), "");
-  EXPECT_EQ(Field("id"), "");
-  EXPECT_EQ(trace_->statements.back(), LookupSql("G999"));
-  EXPECT_EQ(trace_->recordsets_closed, 2);
-}
-
-TEST_F(GoodInfoTest, NullColumnsGiveEmptyText) {
-  EXPECT_TRUE(Check("G002"));
-  EXPECT_EQ(Field("Name"), "Saline");
-  EXPECT_EQ(Field("spec"), "");
-  EXPECT_EQ(Field("UnitName"), "");
-}
-
-TEST_F(GoodInfoTest, QuoteInTheIdIsDoubled) {
-  EXPECT_TRUE(Check("G'3"));
-  EXPECT_EQ(trace_->statements.back(), LookupSql("G''3"));
-  EXPECT_EQ(Field("Name"), "O'Brien's salve");
-  EXPECT_EQ(Field("id"), "G'3");
-  // A lone quote is an unknown good, not a broken statement.
-  EXPECT_FALSE(Check("'"));
-  EXPECT_EQ(trace_->statements.back(), LookupSql("''"));
-}
-
-TEST_F(GoodInfoTest, NumericIdColumnReadsAsText) {
-  Variant id(int32_t{17});  // the reports pass a field value
-  EXPECT_TRUE(Call(info_, "CheckInfo", ByRef{id}).ToBool());
-  EXPECT_EQ(trace_->statements.back(), LookupSql("17"));
-  EXPECT_EQ(Field("id"), "17");
-  EXPECT_EQ(Field("Name"), "Gauze");
-}
-
-TEST_F(GoodInfoTest, HostObjectIsKeptByReference) {
-  const Variant back = Get(info_, "Global_Lib_Obj");
-  ASSERT_TRUE(back.IsObject());
-  EXPECT_EQ(back.object(), host_.object());
-  EXPECT_EQ(Number([&] { Let(info_, "Global_Lib_Obj", Variant("host")); }), kErrNoMember);
-}
-
-TEST_F(GoodInfoTest, HostNotSetIsError91) {
+TEST_P(GoodInfoTest, HostObjectByReferenceAndErrorsPassedThrough) {
+  EXPECT_EQ(Get(info_, "Global_Lib_Obj").object(), host_);
+  EXPECT_EQ(ErrorNumberOf([&] { Let(info_, "Global_Lib_Obj", Variant("host")); }), kErrNoMember);
+  // Without a host object: error 91, nothing sent.
   const Variant fresh = Call(activex_, "Create_Good_Info_Class");
   Variant id("G001");
-  EXPECT_EQ(Number([&] { Call(fresh, "CheckInfo", ByRef{id}); }), kErrObjectNotSet);
-  EXPECT_EQ(Field("Name"), "");  // nothing loaded yet on info_ either
-
-  Set(info_, "Global_Lib_Obj", nullptr);  // Nothing
-  EXPECT_EQ(Number([&] { Check("G001"); }), kErrObjectNotSet);
-  EXPECT_TRUE(trace_->statements.empty());
-}
-
-TEST_F(GoodInfoTest, DatabaseErrorsPassThroughAndTheRecordsetIsClosed) {
-  db_->Exec("drop view qev_pub_Good_V");
-  try {
-    Check("G001");
-    ADD_FAILURE() << "no error without the view";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrDatabase);
-    EXPECT_NE(e.description().find("no such table: qev_pub_Good_V"), std::string::npos)
-        << e.description();
-  }
-
-  // A read that fails after the recordset is open: the recordset is still
-  // closed and the error is the read's.
-  db_->Exec("create view qev_pub_Good_V as"
-            " select id, name as Name, spec, unitname as UnitName from qev_pub_good");
-  ASSERT_TRUE(Check("G001"));
-  trace_->failing_field = "UnitName";
-  try {
-    Check("G001");
-    ADD_FAILURE() << "no error from the failing read";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.description(), "connection lost while reading UnitName");
-  }
-  EXPECT_EQ(trace_->recordsets_opened, 2);
-  EXPECT_EQ(trace_->recordsets_closed, 2);
-  EXPECT_EQ(Field("Name"), "");  // a failed lookup forgets the previous good
+  EXPECT_EQ(ErrorNumberOf([&] { Call(fresh, "CheckInfo", ByRef{id}); }), kErrObjectNotSet);
+  Set(info_, "Global_Lib_Obj", nullptr);
+  EXPECT_EQ(ErrorNumberOf([&] { Check(Variant("G001")); }), kErrObjectNotSet);
+  EXPECT_TRUE(log_->records().empty());
+  // The database's error, and a failed lookup forgets the previous good.
+  Set(info_, "Global_Lib_Obj", host_);
+  ASSERT_TRUE(Check(Variant("G001")));
+  Exec("drop view qev_pub_Good_V");
+  EXPECT_EQ(ErrorNumberOf([&] { Check(Variant("G001")); }), kErrDatabase);
+  EXPECT_EQ(Field("Name"), "");
 }
 
 }  // namespace

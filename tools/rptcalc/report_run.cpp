@@ -442,6 +442,7 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     const std::string sql = plan.db.SelectRowsSql(report_db, t.name, cond, t.order);
     if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t.name, sql));
   }
+  calculation.reset();
 
   calculation.reset();  // the rows are read: the next run may go ahead
 
