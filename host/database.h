@@ -20,6 +20,7 @@
 //    serialised internally.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -85,6 +86,12 @@ class Database {
   // The next value of the named sequence, atomically and uniquely across
   // every connection and process using the database.
   virtual int64_t NextSequenceValue(std::string_view name) = 0;
+
+  // Ends every later statement that runs longer than `limit` with a
+  // kErrDatabase error whose description says "statement timeout" and
+  // names the limit; zero: no limit (the default). The session and the
+  // connection stay usable afterwards.
+  virtual void SetStatementTimeout(std::chrono::milliseconds limit) = 0;
 
   // --- dialect ---------------------------------------------------------
 

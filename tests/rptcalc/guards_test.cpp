@@ -136,6 +136,26 @@ TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_P(GuardsTest, TimeoutEndsAStatementThatWouldRunForHours) {
+  const std::string forever =
+      pg() ? "(select count(*) from pg_sleep(36000)) = 1"
+           : "(select count(*) from (with recursive c(x) as (select 1 union all select x+1 "
+             "from c where x<1e15) select x from c)) > 0";
+  const ProcessResult r =
+      Rptcalc(TolGood("rpt_fy_v", {"--set", "CondStr=" + forever, "--timeout", "1"}));
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("ran longer than the statement timeout of 1 s"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--timeout 1 s"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(LastKind(), host::CalculationState::kFailed);
+  // Within its bound a run gives what it gives without one.
+  const ProcessResult plain = Rptcalc(TolGood("rpt_fy_v"));
+  const ProcessResult bounded = Rptcalc(TolGood("rpt_fy_v", {"--timeout", "600"}));
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(bounded.status, 0) << bounded.err;
+  EXPECT_EQ(bounded.out, plain.out);
+}
+
 TEST_P(GuardsTest, FilesAndOutputsAreGuarded) {
   ASSERT_EQ(Rptcalc(TolGood("rpt_fy_v")).status, 0);
   const std::string before = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"})).out;
