@@ -22,6 +22,8 @@ set(QEV_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qevRptCalLib)
 
 # A host includes "platform/variant.h", "host/host.h"... as this tree does.
 target_include_directories(qev_platform PUBLIC $<INSTALL_INTERFACE:${QEV_INCLUDE_SUBDIR}>)
+# The headers are C++20; a program that links a target gets the standard.
+target_compile_features(qev_platform PUBLIC cxx_std_20)
 
 set_target_properties(qev_platform PROPERTIES EXPORT_NAME platform)
 set_target_properties(qev_host PROPERTIES EXPORT_NAME host)
@@ -90,6 +92,10 @@ set(CPACK_PACKAGE_CONTACT "qevRptCalLib developers <rptcal@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A package for use, not for debugging: the debug information stays in the build.
+set(CPACK_STRIP_FILES ON)
+set(CPACK_QEV_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QevStripArchives.cmake)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps (run in the staged tree) finds the package's own libraries.
