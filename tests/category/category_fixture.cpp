@@ -97,7 +97,8 @@ void CategoryFixture::AddRandomCharges(int k, int count, uint32_t seed) {
     c.regid = buf;
     // Mostly one patient per registration; a few registrations carry two
     // names, which makes them two keys under QtyIndex 1.
-    c.name = "P" + std::to_string(reg) + (pick(10) == 0 ? "b" : "");
+    // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
+    c.name = std::string("P").append(std::to_string(reg)) + (pick(10) == 0 ? "b" : "");
     std::snprintf(buf, sizeof buf, "R%03d", pick(90));
     c.id = buf;
     std::snprintf(buf, sizeof buf, "2024-03-%02d", 1 + pick(5));
@@ -168,7 +169,8 @@ std::map<std::string, ExpectedRow> CategoryFixture::Expected(const std::string& 
       const std::string row = Column(c, row_field);
       ExpectedRow& e = rows[row];
       e.halves += c.halves;
-      if (!type_field.empty()) e.by_type["f" + Column(c, type_field)] += c.halves;
+      if (!type_field.empty())  // appended: see c.name above
+        e.by_type[std::string("f").append(Column(c, type_field))] += c.halves;
       key_sums[row][Key(c, qty_index)] += c.halves;
     }
   }

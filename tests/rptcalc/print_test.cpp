@@ -23,10 +23,11 @@ class PrintTest : public RptcalcTest {
       const std::string id = std::to_string(10000 + i);
       const std::string name = i == 0   ? "<script>alert(1)</script>"
                                : i == 1 ? "阿莫西林胶囊"
-                                        : "药品" + std::to_string(i);
-      goods += (i ? "," : "") + std::string("('") + id + "','" + name + "','0.25g*24粒','盒')";
-      moves += (i ? "," : "") + std::string("('") + id + "','1'," + std::to_string(i % 9 + 1) +
-               ",1," + (i == 1 ? "12062.5" : std::to_string(i % 50) + ".25") + ")";
+                                        : std::string("药品").append(std::to_string(i));
+      // Strings first: GCC 12 reports a false -Wrestrict on literal + temporary.
+      goods += std::string(i ? "," : "") + "('" + id + "','" + name + "','0.25g*24粒','盒')";
+      moves += std::string(i ? "," : "") + "('" + id + "','1'," + std::to_string(i % 9 + 1) +
+               ",1," + (i == 1 ? std::string("12062.5") : std::to_string(i % 50) + ".25") + ")";
     }
     Exec("report.db", {goods, moves});
   }
