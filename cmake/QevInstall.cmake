@@ -85,19 +85,23 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/qevRptCalLib.pc.in
 install(FILES ${PROJECT_BINARY_DIR}/qevRptCalLib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # The Debian package (./run package): the same tree under /usr.
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME qevrptcallib)
-set(CPACK_PACKAGE_VENDOR "qevRptCalLib developers")
-set(CPACK_PACKAGE_CONTACT "qevRptCalLib developers <rptcal@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# A package for use, not for debugging: the debug information stays in the build.
-set(CPACK_STRIP_FILES ON)
-set(CPACK_QEV_STRIP ${CMAKE_STRIP})
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QevStripArchives.cmake)
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# dpkg-shlibdeps (run in the staged tree) finds the package's own libraries.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS usr/${CMAKE_INSTALL_LIBDIR})
-include(CPack)
+# Only as the top-level project: a project that adds this one as a
+# subdirectory packages itself.
+if(PROJECT_IS_TOP_LEVEL)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME qevrptcallib)
+  set(CPACK_PACKAGE_VENDOR "qevRptCalLib developers")
+  set(CPACK_PACKAGE_CONTACT "qevRptCalLib developers <rptcal@localhost>")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  # A package for use, not for debugging: the debug information stays in the build.
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_QEV_STRIP ${CMAKE_STRIP})
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QevStripArchives.cmake)
+  set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # dpkg-shlibdeps (run in the staged tree) finds the package's own libraries.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS usr/${CMAKE_INSTALL_LIBDIR})
+  include(CPack)
+endif()
