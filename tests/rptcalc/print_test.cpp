@@ -56,6 +56,7 @@ TEST_F(PrintTest, PrintedPageHoldsTheReportOnEveryPage) {
       chromium,
       {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
        "--disable-background-networking", "--disable-component-update", "--disable-sync",
+       "--disable-dev-shm-usage",
        "--user-data-dir=" + dir_.File("profile"), "--no-pdf-header-footer",
        "--print-to-pdf=" + dir_.File("page.pdf"), "file://" + dir_.File("page.html")},
       dir_.path(), {{"HOME", dir_.path()}});
