@@ -20,16 +20,23 @@ include(CMakePackageConfigHelpers)
 set(QEV_INCLUDE_SUBDIR ${CMAKE_INSTALL_INCLUDEDIR}/qevRptCalLib)
 set(QEV_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qevRptCalLib)
 
-# A host includes "platform/variant.h", "host/host.h"... as this tree does.
-target_include_directories(qev_platform PUBLIC $<INSTALL_INTERFACE:${QEV_INCLUDE_SUBDIR}>)
+# A host includes "platform/variant.h", "host/host.h"... as this tree does,
+# whether it uses the installed tree or adds this project as a subdirectory.
+target_include_directories(qev_platform PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+                                               $<INSTALL_INTERFACE:${QEV_INCLUDE_SUBDIR}>)
 # The headers are C++20; a program that links a target gets the standard.
 target_compile_features(qev_platform PUBLIC cxx_std_20)
 
-set_target_properties(qev_platform PROPERTIES EXPORT_NAME platform)
-set_target_properties(qev_host PROPERTIES EXPORT_NAME host)
-set_target_properties(qev_schema PROPERTIES EXPORT_NAME schema)
-set_target_properties(qev_utility PROPERTIES EXPORT_NAME utility)
-set_target_properties(qev_rptcal PROPERTIES EXPORT_NAME reports)
+# The same target names installed (qevRptCalLib::host) and in a build that
+# adds this project as a subdirectory.
+foreach(pair platform:qev_platform host:qev_host schema:qev_schema utility:qev_utility
+             reports:qev_rptcal)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 name)
+  list(GET pair 1 target)
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
+  add_library(qevRptCalLib::${name} ALIAS ${target})
+endforeach()
 set_target_properties(rptcalc PROPERTIES INSTALL_RPATH "$ORIGIN/${QEV_BIN_TO_LIB}")
 
 install(TARGETS qev_platform qev_host qev_schema qev_utility qev_rptcal
