@@ -5,7 +5,7 @@
 # throwaway server (fixture qev_pg, tests/pgserver) before it and stops the
 # server after the last such test, and the test finds it through
 # QEV_PG_STATE (tests/support/backend.h).
-set(QEV_PG_STATE_DIR ${CMAKE_BINARY_DIR}/pgtest)
+set(QEV_PG_STATE_DIR ${PROJECT_BINARY_DIR}/pgtest)
 function(qev_test name)
   cmake_parse_arguments(T "POSTGRES" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -16,7 +16,7 @@ function(qev_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QEV_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}/classes.reg;QEV_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "QEV_REGISTRY=${PROJECT_BINARY_DIR}/test-registry/${name}/classes.reg;QEV_BUILD_DIR=${PROJECT_BINARY_DIR}")
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()

@@ -22,6 +22,7 @@
 //    serialised internally.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -93,6 +94,12 @@ class Database {
   // The batching asks after a failed statement whether the engine kept the
   // transaction. Engines that never batch say false.
   virtual bool InTransaction() { return false; }
+
+  // Ends every later statement that runs longer than `limit` with a
+  // kErrDatabase error whose description says "statement timeout" and
+  // names the limit; zero: no limit (the default). The session and the
+  // connection stay usable afterwards.
+  virtual void SetStatementTimeout(std::chrono::milliseconds limit) = 0;
 
   // --- dialect ---------------------------------------------------------
 

@@ -1,5 +1,7 @@
 #include "host/host.h"
 
+#include <cstdio>
+
 #include "host/host_lib.h"
 #include "host/postgres_database.h"
 #include "host/query_object.h"
@@ -39,6 +41,24 @@ void CreateFixedTables(const Object& query_obj) {
   const Variant target(query_obj);
   for (const std::string& statement : SplitStatements(query->database()->FixedTablesDdl()))
     Call(target, "Exec", Variant(statement));
+}
+
+void SetStatementTimeout(const Object& host_or_query, std::chrono::milliseconds limit) {
+  Object target = UntracedObject(host_or_query);
+  if (auto* host = dynamic_cast<HostLib*>(target.get()))
+    target = UntracedObject(host->report_query());
+  auto* query = dynamic_cast<QueryObject*>(target.get());
+  if (query == nullptr)
+    Raise(kErrBadStatement,
+          "SetStatementTimeout needs a host library object or a query object of the host library",
+          std::string(kSqliteSource));
+  query->database()->SetStatementTimeout(limit);
+}
+
+std::string StatementTimeoutText(std::chrono::milliseconds limit) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limit.count()) / 1000.0);
+  return std::string("statement timeout of ") + seconds + " s";
 }
 
 }  // namespace qev::host

@@ -16,6 +16,7 @@
 // The report database and each source database may use either engine.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -44,5 +45,18 @@ Object CreateQueryObj(const std::string& connection);
 // run twice. Raises kErrBadStatement for an object that is not such a
 // query object.
 void CreateFixedTables(const Object& query_obj);
+
+// Bounds every statement sent through a host library object of this library
+// (its DbA_Query0_Obj and DbA_Query_Obj) or one of its query objects, a
+// tracing proxy of either will do: a statement running longer than `limit`
+// ends with a kErrDatabase error naming the statement timeout. Conditions
+// arrive as SQL, so without a bound a slow one holds a workstation for as
+// long as it runs. Zero lifts the bound. Raises kErrBadStatement for any
+// other object.
+void SetStatementTimeout(const Object& host_or_query, std::chrono::milliseconds limit);
+
+// The text "statement timeout of N s" that the error of a statement ended
+// by its bound carries, N the limit in seconds.
+std::string StatementTimeoutText(std::chrono::milliseconds limit);
 
 }  // namespace qev::host

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <cctype>
+#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "host/column_types.h"
+#include "host/host.h"
 #include "host/row_order.h"
 #include "host/sql_text.h"
 #include "platform/ci_map.h"
@@ -317,6 +319,13 @@ class PostgresDatabase final : public Database {
 
   std::string_view FixedTablesDdl() const override { return PostgresFixedTablesDdl(); }
 
+  void SetStatementTimeout(std::chrono::milliseconds limit) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    timeout_ = limit;
+    EnsureConnectedLocked();
+    ApplyStatementTimeoutLocked();
+  }
+
  private:
 
   struct Statement {
@@ -357,7 +366,22 @@ class PostgresDatabase final : public Database {
   }
 
   [[noreturn]] void RaiseServerError(const Statement& st, const PGresult* r) const {
+    // query_canceled: the server ended the statement at statement_timeout.
+    if (timeout_.count() > 0 && SqlState(r) == "57014")
+      Raise(kErrDatabase,
+            "Statement ended: it ran longer than the " + StatementTimeoutText(timeout_) + " (" +
+                ServerMessage(r) + ")" + st.Describe(),
+            source_);
     Raise(kErrDatabase, ServerMessage(r) + st.Describe(), source_);
+  }
+
+  // The server ends the session's statements itself (statement_timeout, in
+  // milliseconds, 0 for none); set again with every new session.
+  void ApplyStatementTimeoutLocked() {
+    const std::string set = "set statement_timeout = " + std::to_string(timeout_.count());
+    ResultPtr r(PQexec(conn_.get(), set.c_str()));
+    if (!Succeeded(r.get()))
+      Raise(kErrDatabase, "Cannot set the statement timeout: " + ServerMessage(r.get()), source_);
   }
 
   void SetUpSessionLocked() {
@@ -371,6 +395,7 @@ class PostgresDatabase final : public Database {
     ResultPtr r(PQexec(conn_.get(), "set DateStyle = 'ISO, YMD'; set extra_float_digits = 3"));
     if (!Succeeded(r.get()))
       Raise(kErrDatabase, "Cannot set up the session: " + ServerMessage(r.get()), source_);
+    if (timeout_.count() > 0) ApplyStatementTimeoutLocked();
   }
 
   // A broken connection (server restarted, network gone) is opened again
@@ -524,6 +549,7 @@ class PostgresDatabase final : public Database {
   PreparedNames prepared_{kStatementCacheSize};
   uint64_t statement_serial_ = 0;
   ColumnTypeCache column_types_;
+  std::chrono::milliseconds timeout_{0};
 };
 
 }  // namespace

@@ -374,15 +374,25 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
 
 std::string DescribeStatement(std::string_view sql, std::span<const SqlParam> params,
                               std::string_view shown) {
-  if (!shown.empty()) return " [statement: " + std::string(shown) + "]";
-  std::string out = " [statement: " + std::string(sql) + "]";
-  if (params.empty()) return out;
+  // Built by appending only: GCC 12 sees a false overlap (-Wrestrict) in
+  // a literal + temporary string at -O2 and above.
+  std::string out = " [statement: ";
+  out += shown.empty() ? sql : shown;
+  out += ']';
+  if (!shown.empty() || params.empty()) return out;
   out += " [values:";
   for (size_t i = 0; i < params.size(); ++i) {
     out += i ? ", " : " ";
-    out += params[i].is_null ? "NULL" : "'" + std::string(params[i].text) + "'";
+    if (params[i].is_null) {
+      out += "NULL";
+    } else {
+      out += '\'';
+      out += params[i].text;
+      out += '\'';
+    }
   }
-  return out + "]";
+  out += ']';
+  return out;
 }
 
 PostgresStatementShape ScanPostgresStatement(std::string_view sql) {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "host/column_types.h"
 #include "host/exact_sum.h"
 #include "host/row_order.h"
+#include "host/host.h"
 #include "host/sql_text.h"
 #include "host/statement_cache.h"
 #include "platform/ci_map.h"
@@ -182,6 +184,17 @@ class SqliteDatabase final : public Database {
     return sqlite3_get_autocommit(db_.get()) == 0;
   }
 
+  void SetStatementTimeout(std::chrono::milliseconds limit) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    timeout_ = limit;
+    // SQLite calls the handler every so many virtual machine steps of a
+    // running statement; a non-zero answer interrupts it.
+    if (limit.count() > 0)
+      sqlite3_progress_handler(db_.get(), kProgressSteps, &SqliteDatabase::OnProgress, this);
+    else
+      sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
+  }
+
  private:
   // Column name -> text column.
 
@@ -228,7 +241,29 @@ class SqliteDatabase final : public Database {
     return cache_.Insert(sql, std::move(stmt));
   }
 
+  static int OnProgress(void* self) {
+    auto* db = static_cast<SqliteDatabase*>(self);
+    if (std::chrono::steady_clock::now() < db->deadline_) return 0;
+    db->timed_out_ = true;
+    return 1;
+  }
+
+  // The error of a failed step: the statement timeout by name when the
+  // progress handler ended it.
+  [[noreturn]] void RaiseStepError(const Statement& st) {
+    if (timed_out_ && sqlite3_errcode(db_.get()) == SQLITE_INTERRUPT)
+      Raise(kErrDatabase,
+            "Statement ended: it ran longer than the " + StatementTimeoutText(timeout_) +
+                st.Describe(),
+            source_);
+    RaiseEngineError(st, sqlite3_errmsg(db_.get()));
+  }
+
   void ExecuteLocked(const Statement& st, ResultTable* result, size_t max_rows) {
+    // Each statement gets the whole bound; one that this one needs first
+    // (a column lookup) starts its own.
+    deadline_ = std::chrono::steady_clock::now() + timeout_;
+    timed_out_ = false;
     StatementPtr owned;
     bool schema_change = false;
     sqlite3_stmt* stmt = PrepareLocked(st, &owned, &schema_change);
@@ -272,7 +307,7 @@ class SqliteDatabase final : public Database {
         continue;
       }
       if (rc == SQLITE_DONE) break;
-      RaiseEngineError(st, sqlite3_errmsg(db_.get()));
+      RaiseStepError(st);
     }
     if (max_rows == SIZE_MAX) OrderUnorderedRows(st.sql, result);
     if (schema_change) column_types_.Clear();
@@ -300,6 +335,10 @@ class SqliteDatabase final : public Database {
 
   std::string source_;
   std::mutex mu_;
+  static constexpr int kProgressSteps = 10000;
+  std::chrono::milliseconds timeout_{0};
+  std::chrono::steady_clock::time_point deadline_;
+  bool timed_out_ = false;
   ConnectionPtr db_;  // declared before the cache: destroyed after it
   StatementCache cache_{kStatementCacheSize};
   ColumnTypeCache column_types_;

@@ -161,6 +161,9 @@ class BatchingDatabase final : public Database {
     return inner_->NumericOrder(field);
   }
   std::string_view FixedTablesDdl() const override { return inner_->FixedTablesDdl(); }
+  void SetStatementTimeout(std::chrono::milliseconds limit) override {
+    inner_->SetStatementTimeout(limit);
+  }
 
   void Begin() {
     std::lock_guard<std::mutex> lock(mu_);

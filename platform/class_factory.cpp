@@ -4,6 +4,8 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "platform/ci_map.h"
@@ -64,6 +66,18 @@ Object CreateFromLibrary(const RegistryEntry& entry, std::string_view asked) {
   return static_cast<ClassFactory*>(pv)->CreateInstance();
 }
 
+// The user's registry first, then the one installed with the runtime.
+template <typename Key>
+std::optional<RegistryEntry> FindRegistered(const Key& key) {
+  auto find = [&](const Registry& r) {
+    if constexpr (std::is_same_v<Key, Guid>) return r.FindClsid(key);
+    else return r.FindProgId(key);
+  };
+  if (auto entry = find(Registry::Default())) return entry;
+  if (auto installed = Registry::Installed()) return find(*installed);
+  return std::nullopt;
+}
+
 }  // namespace
 
 void RegisterLinkedClass(const ClassInfo& info, ClassFactory* factory) {
@@ -84,7 +98,7 @@ Object CreateObjectByClsid(const Guid& clsid) {
       if (c.info.clsid == clsid) factory = c.factory;
   }
   if (factory) return factory->CreateInstance();
-  auto entry = Registry::Default().FindClsid(clsid);
+  auto entry = FindRegistered(clsid);
   if (!entry) CannotCreate(clsid.ToString(), "class not registered");
   return CreateFromLibrary(*entry, clsid.ToString());
 }
@@ -103,7 +117,7 @@ Object CreateObject(std::string_view name) {
       if (EqualsNoCase(c.info.progid, name)) factory = c.factory;
   }
   if (factory) return factory->CreateInstance();
-  auto entry = Registry::Default().FindProgId(name);
+  auto entry = FindRegistered(name);
   if (!entry) CannotCreate(name, "class not registered");
   return CreateFromLibrary(*entry, name);
 }

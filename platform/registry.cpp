@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -55,6 +56,16 @@ class FileLock {
   int fd_ = -1;
 };
 
+// Where the registry's own directory is, for relative library paths.
+RegistryEntry Resolved(RegistryEntry entry, const std::string& registry_path) {
+  if (!entry.library.empty() && entry.library.front() != '/') {
+    const size_t slash = registry_path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : registry_path.substr(0, slash);
+    entry.library = dir + "/" + entry.library;
+  }
+  return entry;
+}
+
 }  // namespace
 
 Registry Registry::Default() {
@@ -63,6 +74,20 @@ Registry Registry::Default() {
     return Registry(std::string(xdg) + "/qev/classes.reg");
   const char* home = std::getenv("HOME");
   return Registry(std::string(home && *home ? home : "/tmp") + "/.config/qev/classes.reg");
+}
+
+std::optional<Registry> Registry::Installed() {
+  // Any address inside this library names its file.
+  Dl_info dl{};
+  if (dladdr(reinterpret_cast<const void*>(&Registry::Installed), &dl) == 0 ||
+      dl.dli_fname == nullptr)
+    return std::nullopt;
+  char* real = realpath(dl.dli_fname, nullptr);
+  std::string library = real ? real : dl.dli_fname;
+  std::free(real);
+  const size_t slash = library.rfind('/');
+  if (slash == std::string::npos) return std::nullopt;
+  return Registry(library.substr(0, slash) + "/qev/classes.reg");
 }
 
 std::vector<RegistryEntry> Registry::Load() const {
@@ -92,13 +117,13 @@ std::vector<RegistryEntry> Registry::Load() const {
 
 std::optional<RegistryEntry> Registry::FindProgId(std::string_view progid) const {
   for (auto& e : Load())
-    if (EqualsNoCase(e.info.progid, progid)) return e;
+    if (EqualsNoCase(e.info.progid, progid)) return Resolved(std::move(e), path_);
   return std::nullopt;
 }
 
 std::optional<RegistryEntry> Registry::FindClsid(const Guid& clsid) const {
   for (auto& e : Load())
-    if (e.info.clsid == clsid) return e;
+    if (e.info.clsid == clsid) return Resolved(std::move(e), path_);
   return std::nullopt;
 }
 

@@ -7,6 +7,13 @@
 // else ~/.config/qev/classes.reg. Writers take an exclusive lock on a lock
 // file beside it and replace the file atomically, so concurrent
 // registrations do not lose each other's lines.
+//
+// An installed copy of the library brings a registry of its own,
+// qev/classes.reg in the directory of the runtime library (libqev_platform),
+// consulted when the user's registry does not know a class. Its library
+// paths are relative to its own directory, so an installed tree keeps
+// working wherever it is copied. A relative library path in any registry
+// is taken relative to that registry's directory.
 #pragma once
 
 #include <optional>
@@ -28,12 +35,17 @@ class Registry {
   explicit Registry(std::string path) : path_(std::move(path)) {}
   // The registry of this user, as the environment names it.
   static Registry Default();
+  // The registry installed beside the runtime library; nullopt when the
+  // runtime cannot tell where its own file is.
+  static std::optional<Registry> Installed();
 
   const std::string& path() const { return path_; }
 
-  // All entries; a missing file is an empty registry. Raises on a
-  // malformed line.
+  // All entries as written; a missing file is an empty registry. Raises
+  // on a malformed line.
   std::vector<RegistryEntry> Load() const;
+  // One entry, its library path made absolute against this registry's
+  // directory when it is written relative.
   std::optional<RegistryEntry> FindProgId(std::string_view progid) const;
   std::optional<RegistryEntry> FindClsid(const Guid& clsid) const;
 

@@ -66,7 +66,8 @@ void DailyReport::CheckNames() const {
 }
 
 std::string DailyReport::DayColumn(const Variant& day) {
-  return "f" + std::to_string(SplitDate(day.ToDate()).day);
+  // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
+  return std::string("f").append(std::to_string(SplitDate(day.ToDate()).day));
 }
 
 void DailyReport::ChangeDayValue(const std::string& Name, const Variant& Day, double Amt) {
@@ -191,7 +192,7 @@ void DailyReport::UpdateHeader(const std::string& DayQty) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (LeadingNumber(items[i]) == 0) continue;
     if (!F.empty()) F += ",";
-    F += i == 0 ? std::string("allqty") : "f" + std::to_string(i);
+    F += i == 0 ? std::string("allqty") : std::string("f").append(std::to_string(i));
     V.Add(Variant(items[i]));
   }
   if (F.empty()) return;

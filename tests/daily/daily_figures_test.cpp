@@ -15,8 +15,10 @@ class DailyFiguresTest : public DailyFixture {
   // The day columns of a row that hold a value, by day.
   static Map Days(const Row& row) {
     Map days;
+    // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
     for (int d = 1; d <= 31; ++d)
-      if (!IsNull(row, "f" + std::to_string(d))) days[d] = Num(row, "f" + std::to_string(d));
+      if (const std::string f = std::string("f").append(std::to_string(d)); !IsNull(row, f))
+        days[d] = Num(row, f);
     return days;
   }
   Variant TolDay(int16_t amt_qty, const std::string& cond = "") const {

@@ -31,8 +31,9 @@ class DailyFixture : public ReportFixture {
   // The day list: 31 items, counts[d] for day d, 0 elsewhere.
   static std::string DayList(const std::map<int, int>& counts) {
     std::string list;
+    // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
     for (int d = 1; d <= 31; ++d)
-      list += (d > 1 ? "," : "") + std::to_string(counts.count(d) ? counts.at(d) : 0);
+      list.append(d > 1 ? "," : "").append(std::to_string(counts.count(d) ? counts.at(d) : 0));
     return list;
   }
 };

@@ -64,7 +64,8 @@ TEST_P(ConcurrencyTest, ThreadsWritingAtOnceAllSucceed) {
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
       try {
-        Workstation(db_path_, "T" + std::to_string(t), 100);
+        // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
+        Workstation(db_path_, std::string("T").append(std::to_string(t)), 100);
       } catch (const RuntimeError& e) {
         failures[t] = e.error().ToString();
       }

@@ -148,7 +148,7 @@ class LiteralParamsTest : public ::testing::TestWithParam<::qev::testing::Backen
         continue;
       }
       if (c == '?')
-        out += "$" + std::to_string(++n);
+        out.append("$").append(std::to_string(++n));  // not "$" + ...: GCC 12 -Wrestrict
       else
         out.push_back(c);
     }

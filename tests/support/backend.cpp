@@ -79,7 +79,9 @@ TestDatabases::~TestDatabases() {
 std::string TestDatabases::Create(const std::string& role) {
   if (backend_ == Backend::kSqlite) return dir_.File(role + ".db");
   if (!available_) Raise(kErrDatabase, why_, "qev.TestDatabases");
-  std::string name = "t" + std::to_string(getpid()) + "_" + std::to_string(++g_serial) + "_";
+  // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
+  std::string name =
+      std::string("t").append(std::to_string(getpid())) + "_" + std::to_string(++g_serial) + "_";
   for (char c : role)
     name.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a')
                    : ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) ? c

@@ -41,8 +41,10 @@ std::vector<std::string> QueryText(const Variant& query_obj, const std::string& 
   std::vector<std::string> out;
   for (const auto& row : QueryRows(query_obj, sql)) {
     std::string line;
-    for (size_t f = 0; f < row.size(); ++f)
-      line += (f ? "|" : "") + (row[f].IsNull() ? std::string("<null>") : row[f].ToText());
+    for (size_t f = 0; f < row.size(); ++f) {
+      if (f) line += '|';
+      line += row[f].IsNull() ? std::string("<null>") : row[f].ToText();
+    }
     out.push_back(line);
   }
   return out;

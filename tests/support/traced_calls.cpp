@@ -35,8 +35,9 @@ std::vector<std::string> TracedCalls::CallsOn(const std::string& object) const {
   for (const auto& rec : log_->records()) {
     if (rec.object != object) continue;
     std::string line = rec.member + "(";
+    // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
     for (size_t i = 0; i < rec.args.size(); ++i)
-      line += (i ? "|" : "") + ConcatText(rec.args[i]);
+      line.append(i ? "|" : "").append(ConcatText(rec.args[i]));
     out.push_back(line + ")");
   }
   return out;

@@ -109,6 +109,7 @@ void WriteClassList(OutputFormat format, std::ostream& out) {
   const auto& catalogue = qev::frame::Catalogue();
   switch (format) {
     case OutputFormat::kTable:
+    case OutputFormat::kHtml:  // not offered for the class list
       WriteText(out);
       return;
     case OutputFormat::kCsv:

@@ -69,12 +69,16 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   AddRepeated(run_cmd, "--call", run.calls,
               "after the calculation call MEMBER[=ARG,...] and print its result; "
               "@source1..@source3 pass a source, @result the previous result");
-  run_cmd->add_option("--format", run_format, kFormatHelp)
-      ->check(CLI::IsMember({"table", "csv", "json"}));
+  run_cmd->add_option("--format", run_format,
+                      "output form: table (for people), csv or json, or html (a page to print)")
+      ->check(CLI::IsMember({"table", "csv", "json", "html"}));
   run_cmd->add_option("--wait", run.wait_seconds,
                       "seconds to wait while the same workstation calculates the same table "
                       "elsewhere (default 60)")
       ->check(CLI::Range(0.0, 86400.0));
+  run_cmd->add_option("--timeout", run.timeout_seconds,
+                      "end any statement that runs longer than SECONDS (default: no bound)")
+      ->check(CLI::Range(0.001, 86400.0));
   run_cmd->add_option("--trace", run.trace_path,
                       "write every call on a query object to FILE, one JSON object a line");
 
@@ -85,9 +89,13 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   std::string schema_db;
   CLI::App* schema_cmd = app.add_subcommand(
-      "schema", "create the fixed tables, report tables and source tables and views");
+      "schema", "create the missing fixed tables, report tables and source tables and views");
   schema_cmd->add_option("--db", schema_db, "the database (SQLite file; created if missing)")
       ->required();
+  bool schema_report_only = false;
+  schema_cmd->add_flag("--report-only", schema_report_only,
+                       "only the fixed tables, the report tables and the sequence (the "
+                       "database's lookups and sources are its own)");
 
   DemoOptions demo;
   CLI::App* demo_cmd =
@@ -141,7 +149,7 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
       WriteClassList(FormatOf(classes_format), out);
       return kExitDone;
     }
-    if (*schema_cmd) return CreateSchema(schema_db, out, err);
+    if (*schema_cmd) return CreateSchema(schema_db, schema_report_only, out, err);
     if (*demo_cmd) {
       demo.progress = terminal;
       return RunDemo(demo, out, err);

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/ci_map.h"
 #include "tools/rptcalc/text_width.h"
 
 namespace rptcalc {
@@ -134,6 +135,110 @@ void WriteTable(const ReportOutput& output, std::ostream& out) {
   }
 }
 
+// The print stylesheet: A4 pages, the column headings repeated at the top
+// of every page (a table head prints on each page it spans), no row cut in
+// two, and fonts that have the Chinese characters of names and headings.
+constexpr std::string_view kHtmlStyle = R"css(
+@page { size: A4; margin: 14mm 10mm 14mm 10mm; }
+body { font-family: "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Zen Hei",
+       "Microsoft YaHei", "PingFang SC", sans-serif; font-size: 10pt; color: #000; margin: 0; }
+header h1 { font-size: 15pt; margin: 0 0 4pt 0; }
+header .headstr { font-size: 11pt; margin: 0 0 4pt 0; }
+header dl { display: flex; flex-wrap: wrap; gap: 0 18pt; margin: 0 0 8pt 0; font-size: 9pt; }
+header dt { font-weight: bold; }
+header dt::after { content: ":"; }
+header dd { margin: 0 0 0 3pt; }
+header dl div { display: flex; }
+.not-done { border: 2pt solid #b00; color: #b00; font-weight: bold; padding: 4pt 6pt;
+            margin: 0 0 8pt 0; }
+h2 { font-size: 11pt; margin: 10pt 0 4pt 0; }
+table { border-collapse: collapse; width: 100%; }
+thead { display: table-header-group; }
+tr { break-inside: avoid; page-break-inside: avoid; }
+th, td { border: 0.5pt solid #777; padding: 1.5pt 4pt; vertical-align: top; }
+th { background: #eee; text-align: left; }
+.num { text-align: right; white-space: nowrap; font-variant-numeric: tabular-nums; }
+.hidden-columns { font-size: 8pt; color: #444; }
+@media print { th { -webkit-print-color-adjust: exact; print-color-adjust: exact; } }
+)css";
+
+std::string Cell(const qev::Variant& value) { return HtmlEscape(ScreenText(ValueToText(value))); }
+
+void WriteHtmlTable(const RowTable& table, std::ostream& out) {
+  out << "<section>\n<h2>" << HtmlEscape(table.name) << " (" << table.rows.size()
+      << (table.rows.size() == 1 ? " row" : " rows") << ")</h2>\n";
+  if (table.rows.empty()) {
+    out << "</section>\n";
+    return;
+  }
+  std::vector<std::string> hidden;
+  const std::vector<size_t> shown = ShownColumns(table, &hidden);
+  std::vector<bool> right;
+  out << "<table>\n<thead><tr>";
+  for (size_t c : shown) {
+    bool numeric = false, text = false;
+    for (const auto& row : table.rows) {
+      if (IsNumber(row[c])) numeric = true;
+      else if (HasValue(row[c])) text = true;
+    }
+    right.push_back(numeric && !text);
+    out << (right.back() ? "<th class=\"num\">" : "<th>") << HtmlEscape(table.columns[c])
+        << "</th>";
+  }
+  out << "</tr></thead>\n<tbody>\n";
+  for (const auto& row : table.rows) {
+    out << "<tr>";
+    for (size_t i = 0; i < shown.size(); ++i)
+      out << (right[i] ? "<td class=\"num\">" : "<td>") << Cell(row[shown[i]]) << "</td>";
+    out << "</tr>\n";
+  }
+  out << "</tbody>\n</table>\n";
+  if (!hidden.empty()) {
+    out << "<p class=\"hidden-columns\">No value in any row:";
+    for (const auto& h : hidden) out << ' ' << HtmlEscape(h);
+    out << "</p>\n";
+  }
+  out << "</section>\n";
+}
+
+void WriteHtml(const ReportOutput& output, std::ostream& out) {
+  std::string headstr;
+  if (output.header && !output.header->rows.empty()) {
+    const RowTable& h = *output.header;
+    for (size_t c = 0; c < h.columns.size(); ++c)
+      if (qev::EqualsNoCase(h.columns[c], "headstr")) headstr = ValueToText(h.rows.front()[c]);
+  }
+  const std::string title = output.report.empty() ? "rptcalc" : output.report;
+  out << "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+      << "<title>" << HtmlEscape(title) << (headstr.empty() ? "" : " ") << HtmlEscape(headstr)
+      << "</title>\n<style>" << kHtmlStyle << "</style>\n</head>\n<body>\n<header>\n<h1>"
+      << HtmlEscape(title) << "</h1>\n";
+  if (!headstr.empty()) out << "<p class=\"headstr\">" << HtmlEscape(ScreenText(headstr)) << "</p>\n";
+  out << "<dl>";
+  auto field = [&](std::string_view label, const std::string& value) {
+    if (!value.empty())
+      out << "<div><dt>" << label << "</dt><dd>" << HtmlEscape(ScreenText(value)) << "</dd></div>";
+  };
+  field("Report table", output.report);
+  field("Workstation", output.workstation);
+  field("Printed", output.printed);
+  out << "</dl>\n";
+  if (!output.not_done.empty())
+    out << "<p class=\"not-done\">Not a finished report: " << HtmlEscape(ScreenText(output.not_done))
+        << "</p>\n";
+  out << "</header>\n";
+  for (const RowTable& table : output.tables) WriteHtmlTable(table, out);
+  if (!output.calls.empty()) {
+    RowTable calls;
+    calls.name = "calls";
+    calls.columns = {"member", "result"};
+    for (const CallResult& call : output.calls)
+      calls.rows.push_back({qev::Variant(call.member), call.result});
+    WriteHtmlTable(calls, out);
+  }
+  out << "</body>\n</html>\n";
+}
+
 void WriteCsvBlock(const RowTable& table, std::ostream& out) {
   out << "# " << table.name << "\r\n";
   WriteCsvRecord(table.columns, out);
@@ -200,6 +305,7 @@ std::optional<OutputFormat> ParseOutputFormat(std::string_view text) {
   if (text == "table") return OutputFormat::kTable;
   if (text == "csv") return OutputFormat::kCsv;
   if (text == "json") return OutputFormat::kJson;
+  if (text == "html") return OutputFormat::kHtml;
   return std::nullopt;
 }
 
@@ -208,6 +314,7 @@ void WriteReportOutput(const ReportOutput& output, OutputFormat format, std::ost
     case OutputFormat::kTable: WriteTable(output, out); break;
     case OutputFormat::kCsv: WriteCsv(output, out); break;
     case OutputFormat::kJson: WriteJson(output, out); break;
+    case OutputFormat::kHtml: WriteHtml(output, out); break;
   }
 }
 
@@ -252,6 +359,22 @@ std::string ValueToText(const qev::Variant& value) {
     default:
       return value.ToText();
   }
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
 }
 
 std::string CsvField(std::string_view text) {

@@ -13,6 +13,13 @@
 //           "tables": {"table name": [{column: value}, ...]},
 //           "calls": [{"member": ..., "result": ...}]}
 //          numbers as JSON numbers, Null as null, columns in table order.
+//   html   one self-contained page to print and hand on: the heading (the
+//          header string built from RptDesc, the report table, the
+//          workstation, when it was printed, and a mark when the rows are
+//          not a finished report), then each table with its column headings,
+//          numbers right-aligned; a print stylesheet for A4 that repeats the
+//          column headings on every page and cuts no row across pages.
+//          Every value is escaped: nothing in the data becomes markup.
 #pragma once
 
 #include <iosfwd>
@@ -27,9 +34,9 @@
 
 namespace rptcalc {
 
-enum class OutputFormat { kTable, kCsv, kJson };
+enum class OutputFormat { kTable, kCsv, kJson, kHtml };
 
-// Parses "table", "csv" or "json".
+// Parses "table", "csv", "json" or "html".
 std::optional<OutputFormat> ParseOutputFormat(std::string_view text);
 
 // Rows of one table, as read back from the database.
@@ -46,6 +53,9 @@ struct CallResult {
 
 struct ReportOutput {
   std::string workstation;
+  std::string report;    // the report table the heading names (html)
+  std::string printed;   // when the output was made, "yyyy-mm-dd hh:mm" (html)
+  std::string not_done;  // why the rows are not a finished report; "" when they are (html)
   std::optional<RowTable> header;  // at most one row (rpt_header)
   std::vector<RowTable> tables;
   std::vector<CallResult> calls;
@@ -61,6 +71,10 @@ nlohmann::ordered_json ValueToJson(const qev::Variant& value);
 // A value as people read it: numbers in their short text form, Null and
 // Empty as "", objects as "(object)".
 std::string ValueToText(const qev::Variant& value);
+
+// Text with the characters that HTML gives a meaning (& < > " ')
+// written as character references.
+std::string HtmlEscape(std::string_view text);
 
 // One CSV field, quoted when it holds a comma, a quote, a line break or
 // leading or trailing blanks.

@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -13,6 +15,7 @@
 #include <set>
 
 #include "host/calculation.h"
+#include "host/host.h"
 #include "host/trace.h"
 #include "host/write_batch.h"
 #include "platform/ci_map.h"
@@ -43,6 +46,22 @@ std::string SeparatorHex() {
     out += kDigits[c & 15];
   }
   return out;
+}
+
+// The local time now, "yyyy-mm-dd hh:mm", for the heading of a printed page.
+std::string NowText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &local);
+  return buf;
+}
+
+std::string FormatSeconds(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", seconds);
+  return buf;
 }
 
 bool IsMethod(const MemberInfo& m) { return (m.kinds & qev::kInvokeMethod) != 0; }
@@ -262,6 +281,10 @@ std::string ErrorContext(const Plan& plan, const RunOptions& o, const qev::Runti
                plan.sources.empty() ? 1 : plan.sources.size()))
     line += ": --source-num " + std::to_string(plan.source_num) + " reaches a source database "
             "that was not given";
+  else if (o.timeout_seconds > 0 &&
+           e.description().find("statement timeout") != std::string::npos)
+    line += ": a statement ran longer than --timeout " + FormatSeconds(o.timeout_seconds) +
+            " s and was ended; the rows written until then stay, marked as a failed calculation";
   else if (e.number() == qev::kErrInvalidNull)
     line += ": a value the report needs is Null in the source data (an id, a quantity or an "
             "amount)";
@@ -330,6 +353,11 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     sources.push_back(plan.db.OpenQueryObj());  // the report database is source 1
   } else {
     for (const auto& s : plan.sources) sources.push_back(s.OpenQueryObj());
+  }
+  if (o.timeout_seconds > 0) {
+    const std::chrono::milliseconds limit(static_cast<int64_t>(std::ceil(o.timeout_seconds * 1000)));
+    qev::host::SetStatementTimeout(raw_host, limit);
+    for (const Object& s : sources) qev::host::SetStatementTimeout(s, limit);
   }
   Object host = raw_host;
   if (trace.enabled()) {
@@ -442,9 +470,35 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
     const std::string sql = plan.db.SelectRowsSql(report_db, t.name, cond, t.order);
     if (!sql.empty()) output.tables.push_back(ReadRows(report_db, t.name, sql));
   }
-  calculation.reset();
-
   calculation.reset();  // the rows are read: the next run may go ahead
+
+  // Stored rows are shown as a report only when their calculation ended
+  // well; otherwise the reader is told what they are (and a printed page
+  // says it in its heading).
+  std::string not_done;
+  if (o.no_calc || o.format == OutputFormat::kHtml) {
+    const qev::host::CalculationState last =
+        qev::host::LastCalculation(raw_host, calc_table, plan.workstation);
+    switch (last.kind) {
+      case qev::host::CalculationState::kFailed:
+        not_done = "failed at " + last.finished +
+                   (last.number ? " with error " + std::to_string(last.number) : std::string()) +
+                   (last.description.empty() ? "" : ": " + OneLine(last.description));
+        break;
+      case qev::host::CalculationState::kInterrupted:
+        not_done = "was interrupted (started " + last.started + ", never finished)";
+        break;
+      case qev::host::CalculationState::kRunning:
+        not_done = "is still running (started " + last.started + ")";
+        break;
+      default: break;
+    }
+  }
+  output.report = calc_table;
+  output.printed = NowText();
+  if (!not_done.empty())
+    output.not_done = "the last calculation of " + calc_table + " for workstation " +
+                      plan.workstation + " " + not_done;
 
   const std::vector<std::string> reported = ReportedErrors();
   if (!trace.Flush()) err << "rptcalc: warning: the trace file " << o.trace_path
@@ -453,31 +507,9 @@ int Execute(const Plan& plan, const RunOptions& o, TraceFile& trace, std::ostrea
   out.flush();
   if (!out) throw OutputError("the rows could not be written to the standard output");
   WriteReportedErrors(reported, err);
-  if (o.no_calc) {
-    // Stored rows are shown as a report only when their calculation ended
-    // well; otherwise the reader is told what they are.
-    const qev::host::CalculationState last =
-        qev::host::LastCalculation(raw_host, calc_table, plan.workstation);
-    std::string what;
-    switch (last.kind) {
-      case qev::host::CalculationState::kFailed:
-        what = "failed at " + last.finished +
-               (last.number ? " with error " + std::to_string(last.number) : std::string()) +
-               (last.description.empty() ? "" : ": " + OneLine(last.description));
-        break;
-      case qev::host::CalculationState::kInterrupted:
-        what = "was interrupted (started " + last.started + ", never finished)";
-        break;
-      case qev::host::CalculationState::kRunning:
-        what = "is still running (started " + last.started + ")";
-        break;
-      default: break;
-    }
-    if (!what.empty()) {
-      err << "rptcalc: the last calculation of " << calc_table << " for workstation "
-          << plan.workstation << " " << what << "; the rows shown are not a finished report\n";
-      return kExitNotFinished;
-    }
+  if (o.no_calc && !not_done.empty()) {
+    err << "rptcalc: " << output.not_done << "; the rows shown are not a finished report\n";
+    return kExitNotFinished;
   }
   return StatusAfterCalculation(reported);
 }

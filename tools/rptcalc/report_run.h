@@ -30,6 +30,7 @@ struct RunOptions {
   std::string trace_path;            // empty: no trace
   double wait_seconds = 60;          // how long to wait for the same workstation's
                                      // calculation of the same table to finish
+  double timeout_seconds = 0;        // longest a statement may run; 0: no bound
 };
 
 // Runs the report and writes its output to `out`, messages to `err`.

@@ -34,26 +34,49 @@ std::string Hex(int32_t code) {
 
 }  // namespace
 
-std::vector<std::string> ApplyAllSchemaScripts(const std::string& db) {
-  const DatabaseLocation location = DatabaseLocation::Parse(db);
-  location.Check("database", /*must_exist=*/false);
-  const qev::Object query = location.OpenQueryObj();
-  qev::host::CreateFixedTables(query);
-  std::vector<std::string> applied = {"fixed_tables"};
-  for (const std::string& script : qev::schema::ScriptNames()) {
-    if (script == "fixed_tables") continue;  // the host's own DDL, just run
-    qev::schema::Apply(qev::Variant(query), script);
-    applied.push_back(script);
-  }
-  return applied;
-}
-
-int CreateSchema(const std::string& db, std::ostream& out, std::ostream& err) {
+int CreateSchema(const std::string& db, bool report_only, std::ostream& out,
+                 std::ostream& err) {
   try {
-    const std::vector<std::string> applied = ApplyAllSchemaScripts(db);
-    out << "schema ready on " << db << ":";
-    for (size_t i = 0; i < applied.size(); ++i) out << (i ? ", " : " ") << applied[i];
-    out << "\n";
+    const DatabaseLocation location = DatabaseLocation::Parse(db);
+    location.Check("database", /*must_exist=*/false);
+    const qev::Variant query(location.OpenQueryObj());
+    std::vector<std::string> scripts;
+    if (report_only) {
+      scripts = qev::schema::ReportScriptNames();
+    } else {
+      scripts = {"fixed_tables"};
+      for (const std::string& s : qev::schema::ScriptNames())
+        if (s != "fixed_tables") scripts.push_back(s);
+    }
+    int counts[4] = {};
+    for (const qev::schema::ObjectOutcome& o : qev::schema::CreateMissing(query, scripts)) {
+      ++counts[o.what];
+      const auto& obj = o.object;
+      switch (o.what) {
+        case qev::schema::ObjectOutcome::kCreated:
+          out << "created " << obj.kind << " " << obj.name << "\n";
+          break;
+        case qev::schema::ObjectOutcome::kFound:
+          out << "found   " << o.found_kind << " " << obj.name;
+          if (o.found_kind != obj.kind) out << " (the schema has a " << obj.kind << " there)";
+          out << ", left as it is\n";
+          break;
+        case qev::schema::ObjectOutcome::kSkipped:
+          out << "skipped index " << obj.name << ": its table " << obj.table
+              << " was already there and is left unchanged\n";
+          break;
+        case qev::schema::ObjectOutcome::kFailed:
+          out << "failed  " << obj.kind << " " << obj.name << ": " << OneLine(o.detail) << "\n";
+          break;
+      }
+    }
+    out << "schema on " << (location.is_postgres() ? std::string("the PostgreSQL database") : db)
+        << (report_only ? " (report side)" : "") << ": " << counts[0] << " created, "
+        << counts[1] << " found, " << counts[2] << " skipped, " << counts[3] << " failed\n";
+    if (counts[3] > 0) {
+      err << "rptcalc: " << counts[3] << " schema object(s) could not be created (see above)\n";
+      return kExitComponentError;
+    }
     return kExitDone;
   } catch (const UsageError& e) {
     err << "rptcalc: " << OneLine(e.what()) << "\n";
@@ -73,8 +96,11 @@ std::vector<ComponentLibrary> FindComponentLibraries() {
     ComponentLibrary lib;
     lib.file_name = std::filesystem::path(path).filename().string();
     std::error_code ec;
+    const std::string installed = exe_dir + "/" + QEV_BIN_TO_LIB + "/" + lib.file_name;
     if (!exe_dir.empty() && std::filesystem::exists(exe_dir + "/" + lib.file_name, ec))
       lib.path = exe_dir + "/" + lib.file_name;
+    else if (!exe_dir.empty() && std::filesystem::exists(installed, ec))
+      lib.path = std::filesystem::weakly_canonical(installed, ec).string();
     else if (std::filesystem::exists(path, ec))
       lib.path = path;
     out.push_back(std::move(lib));
