@@ -186,6 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, FaultsTest, AllBackends(), BackendTestName);
 TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
   const Variant reporter = frame::GetActiveXObj();
   long pairs = 0;
+  std::string per_case;
   for (const FaultCase& c : kCases) {
     SCOPED_TRACE(std::string(c.cls) + "." + c.method);
     Variant report(CreateObject(std::string("qevRptCalLib.") + c.cls));
@@ -198,6 +199,7 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
     const std::vector<std::string> alone = Outcome(c, alone_result);
     const int64_t calls = counting->calls();
     ASSERT_GT(calls, 2);
+    per_case += std::string(" ") + c.cls + "." + c.method + "=" + std::to_string(calls);
     for (int64_t k = 1; k <= calls; ++k) {
       SCOPED_TRACE("failing call " + std::to_string(k));
       auto plan = std::make_shared<host::FaultPlan>(k);
@@ -231,7 +233,8 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
       ++pairs;
     }
   }
-  std::printf("%s: %ld (report, failing call) pairs\n", pg() ? "PostgreSQL" : "SQLite", pairs);
+  std::printf("%s: %ld (report, failing call) pairs:%s\n", pg() ? "PostgreSQL" : "SQLite", pairs,
+              per_case.c_str());
 }
 
 }  // namespace
