@@ -19,8 +19,8 @@ ReportComponent::~ReportComponent() = default;
 
 Variant ReportComponent::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) {
   // Every method but GetDetailCondStr runs statements that name the
-  // report's tables and views; a name that is not one is refused before
-  // the first of them.
+  // report's tables, views and columns; a name that is not one is refused
+  // before the first of them.
   if ((kind & kInvokeMethod) && !EqualsNoCase(member.name, "GetDetailCondStr")) CheckTableNames();
   Variant result;
   if (InvokeOwn(member, kind, args, &result)) return result;
@@ -61,6 +61,11 @@ void ReportComponent::CheckTableNames() const {
   for (const auto& [property, value] : names)
     if (!value->empty() && spec_.type_info.Find(property))
       CheckTableName(property, *value, spec_.progid);
+  const std::pair<const char*, const std::string*> fields[] = {{"ObjField", &ObjField_},
+                                                               {"TypeField", &TypeField_}};
+  for (const auto& [property, value] : fields)
+    if (!value->empty() && spec_.type_info.Find(property))
+      CheckFieldName(property, *value, spec_.progid);
 }
 
 std::string ReportComponent::ComputerName() const { return GlobalLib().ComputerName(); }

@@ -47,4 +47,12 @@ void CheckTableName(std::string_view property, std::string_view name, std::strin
         std::string(source));
 }
 
+void CheckFieldName(std::string_view property, std::string_view name, std::string_view source) {
+  if (IsTableName(name)) return;
+  Raise(kErrBadStatement,
+        std::string(property) + " '" + std::string(name) +
+            "' is not a column name (letters, digits and _, with at most one table prefix)",
+        std::string(source));
+}
+
 }  // namespace qev::frame

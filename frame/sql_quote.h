@@ -9,9 +9,9 @@
 // is exactly what plain concatenation gives.
 //
 // Conditions handed in by the caller (CondStr and the like) are SQL by
-// design and are not quoted. Names of tables and views given by properties
-// are checked with CheckTableName before the first statement that uses
-// them runs.
+// design and are not quoted. Names of tables, views and columns given by
+// properties are checked with CheckTableName and CheckFieldName before the
+// first statement that uses them runs.
 #pragma once
 
 #include <string>
@@ -31,5 +31,9 @@ bool IsTableName(std::string_view name);
 // Raises error 32003 (kErrBadStatement) naming the property and the value
 // when `name` is not a table name; `source` is the raising class's ProgID.
 void CheckTableName(std::string_view property, std::string_view name, std::string_view source);
+
+// The same rule for a property naming a column of the source view (ObjField,
+// TypeField): error 32003 unless `name` is a column name.
+void CheckFieldName(std::string_view property, std::string_view name, std::string_view source);
 
 }  // namespace qev::frame

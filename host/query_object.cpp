@@ -187,6 +187,7 @@ void QueryObject::Exec(std::string_view sql) { db_->Execute(sql, {}, nullptr); }
 
 std::string QueryObject::CondAfterStr(std::string_view cond) const {
   const Database& db = *db_;
+  RequireSelfContainedCondition(cond, db.source());
   return ReplaceDateEscapes(cond, [&db](Date d) { return db.DateLiteral(d); }, db.source());
 }
 

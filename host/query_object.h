@@ -10,7 +10,11 @@
 //   UpdateRecord(Table, FieldList, ValueList, Cond)
 //   Exec(Sql)                  runs one statement
 //   CondAfterStr(Cond)         Cond with every date escape {d 'yyyy-mm-dd'}
-//                              turned into the database's date literal
+//                              turned into the database's date literal;
+//                              a condition that is not self-contained (a
+//                              ';', an open quote, comment or parenthesis
+//                              that would swallow or end the text after
+//                              it) is refused
 //   CondDateValue(DateText)    the database's literal of a date (variant)
 //   OrderStrToNumField(Field)  an ordering expression sorting a text column
 //                              numerically

@@ -49,6 +49,19 @@ size_t SkipQuoted(std::string_view sql, size_t pos, char close) {
   return pos;
 }
 
+// Whether the quote opened at `pos` is closed (as SkipQuoted reads it).
+bool QuoteIsClosed(std::string_view sql, size_t pos, char close) {
+  for (++pos; pos < sql.size(); ++pos) {
+    if (sql[pos] != close) continue;
+    if (close != ']' && pos + 1 < sql.size() && sql[pos + 1] == close) {
+      ++pos;
+      continue;
+    }
+    return true;
+  }
+  return false;
+}
+
 // If a comment starts at `pos`, the position after it; otherwise `pos`.
 size_t SkipComment(std::string_view sql, size_t pos) {
   if (pos + 1 >= sql.size()) return pos;
@@ -142,6 +155,34 @@ bool IsEmptyTail(std::string_view tail) {
     if (tail[pos] != ';') return false;
     ++pos;
   }
+}
+
+void RequireSelfContainedCondition(std::string_view cond, const std::string& source) {
+  auto refuse = [&](const char* why) {
+    Raise(kErrBadStatement, "Refused condition '" + std::string(cond) + "': " + why, source);
+  };
+  int depth = 0;
+  size_t pos = 0;
+  while (pos < cond.size()) {
+    const char c = cond[pos];
+    if (c == ';') refuse("a ';' would end the statement");
+    if (c == '(') ++depth;
+    if (c == ')' && --depth < 0) refuse("it closes a parenthesis it did not open");
+    const size_t after = SkipQuotedOrComment(cond, pos);
+    if (after == pos) {
+      ++pos;
+      continue;
+    }
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      if (!QuoteIsClosed(cond, pos, c == '[' ? ']' : c)) refuse("a quote is left open");
+    } else if (cond[pos] == '-' && (after == cond.size() && cond.back() != '\n')) {
+      refuse("a '--' comment would hide the rest of the statement");
+    } else if (cond[pos] == '/' && (after - pos < 4 || cond.substr(after - 2, 2) != "*/")) {
+      refuse("a '/*' comment is left open");
+    }
+    pos = after;
+  }
+  if (depth != 0) refuse("a parenthesis is left open");
 }
 
 std::string FirstKeyword(std::string_view sql) {

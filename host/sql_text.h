@@ -39,6 +39,14 @@ size_t SkipBlanksAndComments(std::string_view sql, size_t pos);
 // may follow the one statement of a call.
 bool IsEmptyTail(std::string_view tail);
 
+// Raises kErrBadStatement (with `source`) unless the condition `cond` is
+// self-contained: a caller's condition is pasted into a statement with more
+// text after it, so it may not end inside a quoted literal or name or inside
+// a comment ("--" without a line break after it, "/*" without "*/"), which
+// would swallow that text; may not close a parenthesis it did not open or
+// leave one open; and may not hold a ';' outside quotes and comments.
+void RequireSelfContainedCondition(std::string_view cond, const std::string& source);
+
 // The first keyword of a statement, lower-cased ("select", "create", ...).
 std::string FirstKeyword(std::string_view sql);
 

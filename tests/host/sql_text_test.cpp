@@ -62,6 +62,16 @@ TEST(SqlTextTest, TailsMayHoldOnlyBlanksCommentsAndSemicolons) {
   EXPECT_FALSE(IsEmptyTail("/* c */ x"));
 }
 
+TEST(SqlTextTest, ConditionsMustNotSwallowOrEndTheTextAfterThem) {
+  for (const char* ok : {"", "a='it''s' and b=''", "x in ('(', ')', ';') and (y>1 or (z<2))",
+                         "/* note */ a=1 -- why\n", "\"odd;name\"=1", "[a]=1 and b=']'"})
+    EXPECT_NO_THROW(RequireSelfContainedCondition(ok, kSource)) << ok;
+  for (const char* bad : {"a=1;", "a=1 -- hides", "a=1 /* open", "a='open", "a='x''", "a=\"b",
+                          "a=1) or (b=1", "(a=1", "[a=1"})
+    EXPECT_EQ(RaisedBy([&] { RequireSelfContainedCondition(bad, kSource); }).number, kErrBadStatement)
+        << bad;
+}
+
 TEST(SqlTextTest, FirstKeywordSkipsCommentsAndFoldsCase) {
   EXPECT_EQ(FirstKeyword("  -- c\n /* d */ CREATE table x (a)"), "create");
   EXPECT_EQ(FirstKeyword("Select 1"), "select");

@@ -1,6 +1,7 @@
 // rptcalc against a careless or hostile user, as a separate process on
-// both engines: the same workstation twice at once, a run killed half way,
-// a trace file that is the database, output that cannot be written, a
+// both engines: the same workstation twice at once, a run killed half way
+// (the database sound, other workstations' rows intact, the next run
+// exact), a trace file that is the database, output that cannot be written, a
 // server that never answers.
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include "schema/schema.h"
 #include "tests/rptcalc/rptcalc_fixture.h"
 #include "tests/support/backend.h"
+#include "tests/support/late_bound.h"
 
 namespace qev::testing {
 namespace {
@@ -53,13 +55,21 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
                       : "create view rpt_slow_v as select f.* from rpt_fy_v f, (with recursive "
                         "c(x) as (select 1 union all select x+1 from c where x<6000000) "
                         "select count(*) n from c) s"));
+    // Many goods, each merged with statements of its own: a run that is
+    // still writing rows when it is killed.
+    Call(src, "Exec",
+         Variant(pg() ? "create view rpt_many_v as select (100000+x)::text as goodid, '1' as MzZy, "
+                        "1 as Qty, 1 as UnitRate, 1.5 as Amt from generate_series(1,4000) x"
+                      : "create view rpt_many_v as with recursive c(x) as (select 1 union all "
+                        "select x+1 from c where x<20000) select cast(100000+x as text) as goodid, "
+                        "'1' as MzZy, 1 as Qty, 1 as UnitRate, 1.5 as Amt from c"));
   }
 
   bool pg() const { return GetParam() == Backend::kPostgres; }
-  std::vector<std::string> TolGood(const std::string& view,
-                                   std::vector<std::string> more = {}) const {
+  std::vector<std::string> TolGood(const std::string& view, std::vector<std::string> more = {},
+                                   const std::string& ws = "WS1") const {
     std::vector<std::string> a = {"run", "Rpt_Tol_Good", "--db", report_, "--source", source_,
-                                  "--workstation", "WS1", "--set", "SourceViewName=" + view,
+                                  "--workstation", ws, "--set", "SourceViewName=" + view,
                                   "--set", "RptTab=rpt_tol_good", "--format", "csv"};
     a.insert(a.end(), more.begin(), more.end());
     return a;
@@ -78,6 +88,10 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+  }
+  // `sql` on the report database, rows as text.
+  std::vector<std::string> ReportText(const std::string& sql) const {
+    return QueryText(Get(Variant(host::CreateHostLib(report_, "WS1")), "DbA_Query0_Obj"), sql);
   }
   host::CalculationState::Kind LastKind() const {
     const Object host = host::CreateHostLib(report_, "WS1");
@@ -116,7 +130,33 @@ TEST_P(GuardsTest, SameWorkstationTwiceAtOnceGivesTheRowsOfOneRun) {
 }
 
 TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
-  const int pid = Start(TolGood("rpt_slow_v"), "killed.csv");
+  // Another workstation's rows, which nothing WS1 does may touch.
+  ASSERT_EQ(Rptcalc(TolGood("rpt_fy_v", {}, "WS2")).status, 0);
+  const std::string other = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}, "WS2")).out;
+  const ProcessResult alone = Rptcalc(TolGood("rpt_fy_v"));
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  // Killed while still writing its rows (on PostgreSQL the server sees the
+  // connection drop in the middle of the calculation).
+  int pid = Start(TolGood("rpt_many_v"), "killed.csv");
+  const std::string written = "select count(*) from rpt_tol_good where computer='WS1'";
+  while (LastKind() != host::CalculationState::kRunning)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  while (std::stoi(ReportText(written).at(0)) < 100) {
+    ASSERT_NE(LastKind(), host::CalculationState::kSucceeded) << "the run ended before it was killed";
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ::kill(pid, SIGKILL);
+  EXPECT_EQ(WaitProcess(pid), 128 + SIGKILL);
+  EXPECT_LT(std::stoi(ReportText(written).at(0)), pg() ? 4000 : 20000);  // not all written
+  if (!pg()) {
+    EXPECT_EQ(ReportText("pragma integrity_check"), std::vector<std::string>{"ok"});
+  }
+  EXPECT_EQ(Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}, "WS2")).out, other);
+  const ProcessResult again = Rptcalc(TolGood("rpt_fy_v"));
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, alone.out);
+  // Killed while reading its source.
+  pid = Start(TolGood("rpt_slow_v"), "killed.csv");
   while (LastKind() != host::CalculationState::kRunning)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ::kill(pid, SIGKILL);
@@ -136,6 +176,11 @@ TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
   r = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, alone.out);
+  EXPECT_EQ(Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}, "WS2")).out, other);
+  if (!pg()) {
+    EXPECT_EQ(ReportText("pragma integrity_check"), std::vector<std::string>{"ok"});
+  }
 }
 
 TEST_P(GuardsTest, RunKilledInTheMiddleOfItsWritesHarmsNoOneElse) {
