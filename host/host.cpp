@@ -1,6 +1,7 @@
 #include "host/host.h"
 
 #include "host/host_lib.h"
+#include "host/odbc_database.h"
 #include "host/postgres_database.h"
 #include "host/query_object.h"
 #include "host/sql_text.h"
@@ -12,9 +13,9 @@ namespace qev::host {
 namespace {
 
 std::shared_ptr<Database> OpenDatabase(const std::string& connection) {
-  std::shared_ptr<Database> db = IsPostgresConnection(connection)
-                                     ? OpenPostgresDatabase(connection)
-                                     : OpenSqliteDatabase(connection);
+  std::shared_ptr<Database> db = IsOdbcConnection(connection)       ? OpenOdbcDatabase(connection)
+                                 : IsPostgresConnection(connection) ? OpenPostgresDatabase(connection)
+                                                                    : OpenSqliteDatabase(connection);
   db->set_connection(connection);
   return db;
 }

@@ -11,9 +11,14 @@
 //    libpq keyword string such as "host=db1 port=5432 dbname=hospital
 //    user=rpt" (its first word a libpq keyword): a PostgreSQL database
 //    (host/postgres_database.h);
+//  - "odbc:" followed by an ODBC connection string, e.g.
+//    "odbc:DSN=hospital;UID=rpt" or "odbc:Driver=PostgreSQL
+//    Unicode;Servername=dbhost;Database=hospital": a database reached
+//    through the unixODBC driver manager and its vendor's driver
+//    (host/odbc_database.h);
 //  - anything else: the path of a SQLite database file, created when
 //    missing (host/sqlite_database.h).
-// The report database and each source database may use either engine.
+// The report database and each source database may use any engine.
 #pragma once
 
 #include <string>
@@ -26,6 +31,13 @@ namespace qev::host {
 
 // True when `connection` names a PostgreSQL database (see above).
 bool IsPostgresConnection(std::string_view connection);
+
+// True when `connection` names an ODBC database ("odbc:...").
+bool IsOdbcConnection(std::string_view connection);
+
+// `connection` with the value of every PWD= or Password= attribute of an
+// ODBC connection string replaced by "***", for messages and listings.
+std::string MaskOdbcPassword(std::string_view connection);
 
 // Opens the database `connection` and returns the host library object,
 // whose Global_Para_Obj.ComputerName is initially `computer_name`. Raises

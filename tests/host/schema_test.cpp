@@ -47,6 +47,8 @@ class SchemaTest : public HostTest {
 
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, SchemaTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 TEST_P(SchemaTest, CreatesTheFixedTablesAndIsHarmlessTwice) {
   CreateFixedTables(q_.object());
