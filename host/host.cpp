@@ -31,6 +31,16 @@ Object CreateQueryObj(const std::string& connection) {
   return std::make_shared<QueryObject>(OpenDatabase(connection));
 }
 
+std::string DatabaseProductName(const Object& query_obj) {
+  auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
+  if (query == nullptr)
+    Raise(kErrBadStatement, "DatabaseProductName needs a query object of the host library",
+          std::string(kSqliteSource));
+  const Database& db = *query->database();
+  if (std::string name = OdbcDbmsName(db); !name.empty()) return name;
+  return db.engine() == "postgresql" ? "PostgreSQL" : "SQLite";
+}
+
 void CreateFixedTables(const Object& query_obj) {
   auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
   if (query == nullptr)

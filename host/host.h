@@ -44,6 +44,11 @@ std::string MaskOdbcPassword(std::string_view connection);
 // kErrDatabase when the database cannot be opened.
 Object CreateHostLib(const std::string& connection, const std::string& computer_name);
 
+// The database product behind a query object of this library (or a
+// tracing proxy of one): "SQLite", "PostgreSQL", or behind ODBC the DBMS
+// name its driver reports. Raises kErrBadStatement for another object.
+std::string DatabaseProductName(const Object& query_obj);
+
 // A query object with a connection of its own on the database
 // `connection` (a source database QueryDb1..3).
 Object CreateQueryObj(const std::string& connection);

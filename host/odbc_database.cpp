@@ -1205,6 +1205,11 @@ std::string MaskOdbcPassword(std::string_view connection) {
   return out;
 }
 
+std::string OdbcDbmsName(const Database& db) {
+  const auto* odbc = dynamic_cast<const OdbcDatabase*>(&db);
+  return odbc ? odbc->dbms_name() : "";
+}
+
 std::shared_ptr<Database> OpenOdbcDatabase(const std::string& connection) {
   std::string_view text = connection;
   const size_t start = text.find_first_not_of(" \t\r\n");

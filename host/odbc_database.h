@@ -61,4 +61,9 @@ std::string MaskOdbcPassword(std::string_view connection);
 //    message and opened again before the next statement.
 std::shared_ptr<Database> OpenOdbcDatabase(const std::string& connection);
 
+// The DBMS name the driver reports for a database opened by
+// OpenOdbcDatabase ("PostgreSQL", "SQLite", "Microsoft SQL Server", ...);
+// "" for a database of another engine.
+std::string OdbcDbmsName(const Database& db);
+
 }  // namespace qev::host

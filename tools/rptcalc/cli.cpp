@@ -83,8 +83,12 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   std::string schema_db;
   CLI::App* schema_cmd = app.add_subcommand(
       "schema", "create the fixed tables, report tables and source tables and views");
-  schema_cmd->add_option("--db", schema_db, "the database (SQLite file; created if missing)")
-      ->required();
+  bool schema_print = false;
+  schema_cmd->add_option("--db", schema_db,
+                         "the database (SQLite file, created if missing; PostgreSQL; odbc:...)");
+  schema_cmd->add_flag("--print", schema_print,
+                       "print the definitions instead of running them: in the dialect of --db, "
+                       "PostgreSQL's for an odbc: database or without --db");
 
   DemoOptions demo;
   CLI::App* demo_cmd =
@@ -138,7 +142,14 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
       WriteClassList(FormatOf(classes_format), out);
       return kExitDone;
     }
-    if (*schema_cmd) return CreateSchema(schema_db, out, err);
+    if (*schema_cmd) {
+      if (schema_print) return PrintSchema(schema_db, out);
+      if (schema_db.empty()) {
+        err << "rptcalc: schema: --db is required (or --print)\n";
+        return kExitUsage;
+      }
+      return CreateSchema(schema_db, out, err);
+    }
     if (*demo_cmd) {
       demo.progress = terminal;
       return RunDemo(demo, out, err);

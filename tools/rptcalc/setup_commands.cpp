@@ -8,6 +8,9 @@
 #include <ostream>
 
 #include "host/host.h"
+#include "host/postgres_database.h"
+#include "host/sql_text.h"
+#include "host/sqlite_database.h"
 #include "platform/class_factory.h"
 #include "platform/error.h"
 #include "platform/registry.h"
@@ -38,6 +41,13 @@ std::vector<std::string> ApplyAllSchemaScripts(const std::string& db) {
   const DatabaseLocation location = DatabaseLocation::Parse(db);
   location.Check("database", /*must_exist=*/false);
   const qev::Object query = location.OpenQueryObj();
+  const std::string engine = qev::Get(qev::Variant(query), "Engine").ToText();
+  if (engine != "sqlite" && engine != "postgresql")
+    throw UsageError("the ODBC database " + location.shown() + " is " +
+                     qev::host::DatabaseProductName(query) +
+                     ", for which rptcalc has no schema scripts (it has them for PostgreSQL and "
+                     "SQLite); make the report tables by hand, starting from the definitions "
+                     "that rptcalc schema --print prints");
   qev::host::CreateFixedTables(query);
   std::vector<std::string> applied = {"fixed_tables"};
   for (const std::string& script : qev::schema::ScriptNames()) {
@@ -51,7 +61,7 @@ std::vector<std::string> ApplyAllSchemaScripts(const std::string& db) {
 int CreateSchema(const std::string& db, std::ostream& out, std::ostream& err) {
   try {
     const std::vector<std::string> applied = ApplyAllSchemaScripts(db);
-    out << "schema ready on " << db << ":";
+    out << "schema ready on " << DatabaseLocation::Parse(db).shown() << ":";
     for (size_t i = 0; i < applied.size(); ++i) out << (i ? ", " : " ") << applied[i];
     out << "\n";
     return kExitDone;
@@ -63,6 +73,23 @@ int CreateSchema(const std::string& db, std::ostream& out, std::ostream& err) {
         << OneLine(e.description()) << "\n";
     return kExitComponentError;
   }
+}
+
+int PrintSchema(const std::string& db, std::ostream& out) {
+  const bool sqlite = !db.empty() && DatabaseLocation::Parse(db).engine() ==
+                                         DatabaseLocation::Engine::kSqlite;
+  const std::string_view dialect = sqlite ? qev::schema::kSqlite : qev::schema::kPostgres;
+  out << "-- fixed_tables (" << dialect << ")\n";
+  const std::string_view fixed =
+      sqlite ? qev::host::SqliteFixedTablesDdl() : qev::host::PostgresFixedTablesDdl();
+  for (const std::string& statement : qev::host::SplitStatements(fixed)) out << statement << ";\n";
+  for (const std::string& script : qev::schema::ScriptNames()) {
+    if (script == "fixed_tables") continue;
+    out << "\n-- " << script << " (" << dialect << ")\n";
+    for (const std::string& statement : qev::schema::Statements(script, dialect))
+      out << statement << ";\n";
+  }
+  return kExitDone;
 }
 
 std::vector<ComponentLibrary> FindComponentLibraries() {

@@ -14,6 +14,12 @@ namespace rptcalc {
 
 int CreateSchema(const std::string& db, std::ostream& out, std::ostream& err);
 
+// Prints the fixed tables and every schema script, statement by statement,
+// in the dialect of `db` (SQLite for a file, PostgreSQL for a PostgreSQL or
+// ODBC database and for ""), without opening it: the start of a schema made
+// by hand on a server rptcalc has no scripts for.
+int PrintSchema(const std::string& db, std::ostream& out);
+
 // Applies every shipped schema script through a query object (a tracing
 // proxy of one will do); returns the script names in the order applied.
 std::vector<std::string> ApplyAllSchemaScripts(const std::string& db);
