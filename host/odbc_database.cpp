@@ -110,7 +110,6 @@ std::string FromWide(const SQLWCHAR* w, size_t n) {
   return out;
 }
 
-std::string FromWide(const WString& w) { return FromWide(w.data(), w.size()); }
 
 // One diagnostic record.
 struct DiagRecord {
@@ -207,6 +206,7 @@ struct StatementHandle {
   bool bound = false;
   // Parameter buffers, kept between executions.
   std::vector<WString> param_text;
+  std::vector<std::string> param_bytes;  // UTF-8, for a driver taking narrow text
   std::vector<SQLLEN> param_indicator;
   SQLSMALLINT param_count = 0;
 
@@ -440,9 +440,35 @@ class OdbcDatabase final : public Database {
     } else {
       dialect_ = "odbc";
     }
-    SQLUINTEGER getdata = 0;
-    SQLGetInfoW(dbc_, SQL_GETDATA_EXTENSIONS, &getdata, sizeof getdata, nullptr);
+    utf8_ = false;
+    DetectTextCallsLocked();
     SetUpSessionLocked();
+  }
+
+  // A driver with only the narrow (ANSI) entry points gets wide text
+  // through the driver manager's conversion, which keeps only ASCII. A
+  // round trip of a CJK literal tells: when it does not come back whole, the
+  // engine talks UTF-8 through the narrow calls (the SQLite ODBC driver,
+  // which passes UTF-8 to SQLite as it is).
+  void DetectTextCallsLocked() {
+    static constexpr std::string_view kProbe = "select '\xE5\x8C\xBB\xF0\x9F\x8F\xA5' as probe";
+    ResultTable out;
+    try {
+      ExecuteLocked(Statement{kProbe}, &out, 1);
+    } catch (const RuntimeError&) {
+      return;  // a server that cannot select without a table: stay wide
+    }
+    cache_.Clear();
+    if (out.row_count == 1 && ConcatText(out.at(0, 0)) == "\xE5\x8C\xBB\xF0\x9F\x8F\xA5") return;
+    utf8_ = true;
+    out = ResultTable();
+    ExecuteLocked(Statement{kProbe}, &out, 1);
+    cache_.Clear();
+    if (out.row_count != 1 || ConcatText(out.at(0, 0)) != "\xE5\x8C\xBB\xF0\x9F\x8F\xA5")
+      Raise(kErrDatabase,
+            "The ODBC driver of '" + shown_connection_ +
+                "' loses non-ASCII text through both the wide and the narrow calls",
+            source_);
   }
 
   void SetUpSessionLocked() {
@@ -594,8 +620,13 @@ class OdbcDatabase final : public Database {
       NoteConnectionState(records);
       Raise(kErrDatabase, DescribeDiagnostics(records, rc) + st.Describe(), source_);
     }
-    WString wide = ToWide(text);
-    rc = SQLPrepareW(stmt->h, wide.data(), static_cast<SQLINTEGER>(wide.size()));
+    if (utf8_) {
+      rc = SQLPrepare(stmt->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
+                      static_cast<SQLINTEGER>(text.size()));
+    } else {
+      WString wide = ToWide(text);
+      rc = SQLPrepareW(stmt->h, wide.data(), static_cast<SQLINTEGER>(wide.size()));
+    }
     if (!SQL_SUCCEEDED(rc)) RaiseStatementError(st, stmt->h, rc);
     SQLSMALLINT count = 0;
     rc = SQLNumParams(stmt->h, &count);
@@ -618,8 +649,25 @@ class OdbcDatabase final : public Database {
                 st.Describe(),
             source_);
     s->param_text.resize(params.size());
+    s->param_bytes.resize(params.size());
     s->param_indicator.resize(params.size());
     for (size_t i = 0; i < params.size(); ++i) {
+      if (utf8_) {
+        std::string& bytes = s->param_bytes[i];
+        if (params[i].is_null) {
+          bytes.clear();
+          s->param_indicator[i] = SQL_NULL_DATA;
+        } else {
+          bytes.assign(params[i].text);
+          s->param_indicator[i] = static_cast<SQLLEN>(bytes.size());
+        }
+        const SQLRETURN rc = SQLBindParameter(
+            s->h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+            std::max<SQLULEN>(1, bytes.size()), 0, bytes.data(),
+            static_cast<SQLLEN>(bytes.size() + 1), &s->param_indicator[i]);
+        if (!SQL_SUCCEEDED(rc)) RaiseStatementError(st, s->h, rc);
+        continue;
+      }
       WString& buf = s->param_text[i];
       if (params[i].is_null) {
         buf.assign(1, 0);
@@ -750,8 +798,14 @@ class OdbcDatabase final : public Database {
           // Room for characters outside the Basic Multilingual Plane, which
           // take two UTF-16 units each.
           chars = std::min<SQLULEN>(2 * chars, kMaxBoundChars) + 1;
-          col.c_type = SQL_C_WCHAR;
-          col.width = static_cast<SQLLEN>(chars * sizeof(SQLWCHAR));
+          if (utf8_) {
+            // UTF-8: up to 4 bytes per character.
+            col.c_type = SQL_C_CHAR;
+            col.width = static_cast<SQLLEN>(2 * chars + 1);
+          } else {
+            col.c_type = SQL_C_WCHAR;
+            col.width = static_cast<SQLLEN>(chars * sizeof(SQLWCHAR));
+          }
           break;
         }
       }
@@ -821,16 +875,15 @@ class OdbcDatabase final : public Database {
         return true;
       }
       case Kind::kBit: *out = Variant(*p != 0); return true;
-      case Kind::kText: {
-        if (ind == SQL_NO_TOTAL || ind >= col.width) return false;
-        *out = Variant(FromWide(reinterpret_cast<const SQLWCHAR*>(p),
-                                static_cast<size_t>(ind) / sizeof(SQLWCHAR)));
-        return true;
-      }
+      case Kind::kText:
       case Kind::kInferred: {
         if (ind == SQL_NO_TOTAL || ind >= col.width) return false;
-        *out = InferredValue(FromWide(reinterpret_cast<const SQLWCHAR*>(p),
-                                      static_cast<size_t>(ind) / sizeof(SQLWCHAR)));
+        std::string text =
+            col.c_type == SQL_C_CHAR
+                ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(ind))
+                : FromWide(reinterpret_cast<const SQLWCHAR*>(p),
+                           static_cast<size_t>(ind) / sizeof(SQLWCHAR));
+        *out = col.kind == Kind::kInferred ? InferredValue(std::move(text)) : Variant(std::move(text));
         return true;
       }
     }
@@ -911,8 +964,13 @@ class OdbcDatabase final : public Database {
     once->param_count = s->param_count;
     CloseGuard guard(once->h);
     BindParamsLocked(st, once.get());
-    WString wide = ToWide(text);
-    rc = SQLExecDirectW(once->h, wide.data(), static_cast<SQLINTEGER>(wide.size()));
+    if (utf8_) {
+      rc = SQLExecDirect(once->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
+                         static_cast<SQLINTEGER>(text.size()));
+    } else {
+      WString wide = ToWide(text);
+      rc = SQLExecDirectW(once->h, wide.data(), static_cast<SQLINTEGER>(wide.size()));
+    }
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) RaiseStatementError(st, once->h, rc);
     const std::vector<Column>& columns = s->columns;
     while (result->row_count < max_rows) {
@@ -935,34 +993,40 @@ class OdbcDatabase final : public Database {
           result->cells.push_back(std::move(v));
           continue;
         }
-        WString whole;
+        std::string whole;
         bool is_null = false;
         SQLWCHAR chunk[2048];
+        const SQLSMALLINT c_type = utf8_ ? SQL_C_CHAR : SQL_C_WCHAR;
+        const size_t unit = utf8_ ? 1 : sizeof(SQLWCHAR);
         while (true) {
           SQLLEN ind = 0;
-          rc = SQLGetData(once->h, n, SQL_C_WCHAR, chunk, sizeof chunk, &ind);
+          rc = SQLGetData(once->h, n, c_type, chunk, sizeof chunk, &ind);
           if (rc == SQL_NO_DATA) break;
           if (!SQL_SUCCEEDED(rc)) RaiseStatementError(st, once->h, rc);
           if (ind == SQL_NULL_DATA) {
             is_null = true;
             break;
           }
+          // A chunk that did not hold the rest is full but for its NUL.
           const size_t units = ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof chunk)
-                                   ? sizeof chunk / sizeof(SQLWCHAR) - 1
-                                   : static_cast<size_t>(ind) / sizeof(SQLWCHAR);
-          whole.append(chunk, units);
+                                   ? sizeof chunk / unit - 1
+                                   : static_cast<size_t>(ind) / unit;
+          if (utf8_)
+            whole.append(reinterpret_cast<const char*>(chunk), units);
+          else
+            whole += FromWide(chunk, units);
           if (rc == SQL_SUCCESS) break;
         }
         if (is_null) {
           result->cells.push_back(Variant::Null());
         } else if (col.kind == Kind::kDecimal) {
-          const std::string t = FromWide(whole);
+          const std::string& t = whole;
           double v = 0;
           result->cells.push_back(ParseWhole(std::string_view(t), &v) ? DecimalValue(v) : Variant(t));
         } else if (col.kind == Kind::kInferred) {
-          result->cells.push_back(InferredValue(FromWide(whole)));
+          result->cells.push_back(InferredValue(std::move(whole)));
         } else {
-          result->cells.push_back(Variant(FromWide(whole)));
+          result->cells.push_back(Variant(std::move(whole)));
         }
       }
       ++result->row_count;
@@ -1149,6 +1213,7 @@ class OdbcDatabase final : public Database {
   std::mutex mu_;
   SQLHDBC dbc_ = SQL_NULL_HDBC;  // closed after the cache's statements
   bool broken_ = false;
+  bool utf8_ = false;  // narrow calls with UTF-8 text (see DetectTextCallsLocked)
   BasicStatementCache<OdbcStatementPtr> cache_{kStatementCacheSize};
   ColumnTypeCache column_types_;
 };

@@ -36,7 +36,11 @@ std::string MaskOdbcPassword(std::string_view connection);
 // How the engine keeps the contract of Database:
 //  - Text travels through the wide-character calls (UTF-16), so any
 //    Unicode text survives a round trip; parameters are bound as wide texts
-//    and the driver gives each the type its place demands.
+//    and the driver gives each the type its place demands. A driver that
+//    has only the narrow entry points (the SQLite ODBC driver) loses all but
+//    ASCII in the driver manager's conversion: a round trip of a CJK text
+//    when connecting finds that out, and such a driver then gets UTF-8
+//    through the narrow calls.
 //  - A text holding a second statement is refused before anything is sent
 //    (the statement is cut out by the lexical rules of the server's
 //    dialect); the driver manager runs in autocommit mode.

@@ -11,6 +11,7 @@ namespace {
 class GoodsColumnsTest : public GoodsFixture {};
 
 INSTANTIATE_TEST_SUITE_P(Backends, GoodsColumnsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, GoodsColumnsTest, OdbcBackends(), BackendTestName);
 
 TEST_P(GoodsColumnsTest, DispensingSplitsOutpatientAndInpatient) {
   ExecSource(1, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values "

@@ -61,7 +61,7 @@ class GoodsFixture : public ::testing::TestWithParam<Backend> {
   void SetUp() override;
   void TearDown() override;
 
-  bool pg() const { return GetParam() == Backend::kPostgres; }
+  bool pg() const { return IsPostgresDialect(GetParam()); }
   // `sqlite` on SQLite, `postgres` on PostgreSQL.
   std::string On(const std::string& sqlite, const std::string& postgres) const {
     return pg() ? postgres : sqlite;

@@ -34,6 +34,7 @@ class GoodsStatementsTest : public GoodsFixture {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, GoodsStatementsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, GoodsStatementsTest, OdbcBackends(), BackendTestName);
 
 TEST_P(GoodsStatementsTest, TotalsStatementsWithAndWithoutCondition) {
   ExecSource(1, "insert into fy_detail (goodid,MzZy,Qty,UnitRate,Amt) values ('1001','1',2,3,4)");

@@ -69,6 +69,7 @@ void ExpectTotals(const std::map<std::string, std::map<std::string, Variant>>& r
 class GoodsTotalsTest : public GoodsFixture {};
 
 INSTANTIATE_TEST_SUITE_P(Backends, GoodsTotalsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, GoodsTotalsTest, OdbcBackends(), BackendTestName);
 
 TEST_P(GoodsTotalsTest, TolGoodAddsUpThreeSourceDatabases) {
   std::map<std::string, Totals> expected;

@@ -161,6 +161,7 @@ class WorkstationsTest : public GoodsFixture {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, WorkstationsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, WorkstationsTest, OdbcBackends(), BackendTestName);
 
 TEST_P(WorkstationsTest, EightAtOnceEachEndWithTheRowsOfARunAlone) {
   // References: a run alone, and a failing run alone.

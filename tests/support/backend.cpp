@@ -159,7 +159,7 @@ TestDatabases::~TestDatabases() {
 
 std::string TestDatabases::Create(const std::string& role) {
   if (backend_ == Backend::kSqlite) return dir_.File(role + ".db");
-  if (backend_ == Backend::kOdbcSqlite) return "odbc:Driver=SQLite3;Database=" + dir_.File(role + ".db");
+  if (backend_ == Backend::kOdbcSqlite) return "odbc:Driver=SQLite3;Database=" + dir_.File("odbc_" + role + ".db");
   if (!available_) Raise(kErrDatabase, why_, "qev.TestDatabases");
   std::string name = "t" + std::to_string(getpid()) + "_" + std::to_string(++g_serial) + "_";
   for (char c : role)
