@@ -1237,7 +1237,10 @@ std::string MaskOdbcPassword(std::string_view connection) {
       break;
     }
     std::string_view key = connection.substr(pos, eq - pos);
-    size_t end = eq + 1;
+    size_t value = eq + 1;
+    while (value < connection.size() && (connection[value] == ' ' || connection[value] == '\t'))
+      ++value;
+    size_t end = value;
     if (end < connection.size() && connection[end] == '{') {
       ++end;
       while (end < connection.size()) {
@@ -1259,11 +1262,11 @@ std::string MaskOdbcPassword(std::string_view connection) {
       bare = bare.substr(colon + 1);
     while (!bare.empty() && (bare.front() == ' ' || bare.front() == '\t')) bare.remove_prefix(1);
     while (!bare.empty() && (bare.back() == ' ' || bare.back() == '\t')) bare.remove_suffix(1);
-    out.append(connection.substr(pos, eq + 1 - pos));
+    out.append(connection.substr(pos, value - pos));
     if (EqualsNoCase(bare, "pwd") || EqualsNoCase(bare, "password"))
       out.append("***");
     else
-      out.append(connection.substr(eq + 1, end - eq - 1));
+      out.append(connection.substr(value, end - value));
     if (end < connection.size()) out.push_back(';');
     pos = end + 1;
   }
