@@ -69,7 +69,9 @@ class Database {
 
   // For a database kept in a local file (SQLite): the file's path, beside
   // which the calculation lock lies; ":memory:" or "" for a private
-  // in-memory database, and "" for a server.
+  // in-memory database. Asked only of engines that are not "postgresql".
+  // By default the connection text, which is the path of a native SQLite
+  // database; an engine reaching a file another way says which file.
   virtual std::string LockFilePath() const { return connection(); }
 
   // Runs one statement with `params` bound in order. When `result` is not
