@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -170,7 +171,15 @@ class NoLock final : public CalculationLock {
 std::unique_ptr<CalculationLock> CalculationLock::For(const std::shared_ptr<Database>& db,
                                                           const std::string& key) {
   if (db->engine() == "postgresql") return std::make_unique<AdvisoryLock>(db, key);
-  const std::string& path = db->connection();
+  if (db->engine() == "odbc") {
+    // Another server behind an ODBC driver offers no lock this library
+    // knows: a lock file of this machine, named by the connection, guards
+    // the workstations calculating from here (a terminal server's users).
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("qev-odbc-" + std::to_string(Fnv1a(db->connection())))).string();
+    return std::make_unique<FileByteLock>(path + "-calc", Fnv1a(key));
+  }
+  const std::string path = db->LockFilePath();
   if (path.empty() || path == ":memory:" || path.starts_with("file::memory:"))
     return std::make_unique<NoLock>();
   return std::make_unique<FileByteLock>(path + "-calc", Fnv1a(key));

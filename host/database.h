@@ -65,9 +65,17 @@ class Database {
   // The error source of this engine, e.g. "qev.SqliteHost".
   virtual const std::string& source() const = 0;
 
-  // The engine's name: "sqlite" or "postgresql". Scripts written for one
-  // SQL dialect are chosen by it.
+  // The engine's name: "sqlite" or "postgresql" (also for those servers
+  // reached through ODBC), or "odbc" for any other server behind an ODBC
+  // driver. Scripts written for one SQL dialect are chosen by it.
   virtual std::string_view engine() const = 0;
+
+  // For a database kept in a local file (SQLite): the file's path, beside
+  // which the calculation lock lies; ":memory:" or "" for a private
+  // in-memory database. Asked only of engines that are not "postgresql".
+  // By default the connection text, which is the path of a native SQLite
+  // database; an engine reaching a file another way says which file.
+  virtual std::string LockFilePath() const { return connection(); }
 
   // Runs one statement with `params` bound in order. When `result` is not
   // null it receives the column names and at most `max_rows` rows (the

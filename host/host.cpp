@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/host_lib.h"
+#include "host/odbc_database.h"
 #include "host/postgres_database.h"
 #include "host/query_object.h"
 #include "host/sql_text.h"
@@ -15,10 +16,14 @@ namespace qev::host {
 namespace {
 
 std::shared_ptr<Database> OpenDatabase(const std::string& connection) {
-  std::shared_ptr<Database> db = IsPostgresConnection(connection)
-                                     ? OpenPostgresDatabase(connection)
-                                     : OpenSqliteDatabase(connection);
+  std::shared_ptr<Database> db = IsOdbcConnection(connection)       ? OpenOdbcDatabase(connection)
+                                 : IsPostgresConnection(connection) ? OpenPostgresDatabase(connection)
+                                                                    : OpenSqliteDatabase(connection);
   db->set_connection(connection);
+  // An ODBC driver keeps its own transaction state (autocommit is its
+  // attribute), so the host does not open transactions behind its back:
+  // writes through ODBC commit statement by statement.
+  if (IsOdbcConnection(connection)) return db;
   return WithWriteBatching(std::move(db));
 }
 
@@ -31,6 +36,16 @@ Object CreateHostLib(const std::string& connection, const std::string& computer_
 
 Object CreateQueryObj(const std::string& connection) {
   return std::make_shared<QueryObject>(OpenDatabase(connection));
+}
+
+std::string DatabaseProductName(const Object& query_obj) {
+  auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
+  if (query == nullptr)
+    Raise(kErrBadStatement, "DatabaseProductName needs a query object of the host library",
+          std::string(kSqliteSource));
+  const Database& db = *query->database();
+  if (std::string name = OdbcDbmsName(db); !name.empty()) return name;
+  return db.engine() == "postgresql" ? "PostgreSQL" : "SQLite";
 }
 
 void CreateFixedTables(const Object& query_obj) {

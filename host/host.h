@@ -11,9 +11,14 @@
 //    libpq keyword string such as "host=db1 port=5432 dbname=hospital
 //    user=rpt" (its first word a libpq keyword): a PostgreSQL database
 //    (host/postgres_database.h);
+//  - "odbc:" followed by an ODBC connection string, e.g.
+//    "odbc:DSN=hospital;UID=rpt" or "odbc:Driver=PostgreSQL
+//    Unicode;Servername=dbhost;Database=hospital": a database reached
+//    through the unixODBC driver manager and its vendor's driver
+//    (host/odbc_database.h);
 //  - anything else: the path of a SQLite database file, created when
 //    missing (host/sqlite_database.h).
-// The report database and each source database may use either engine.
+// The report database and each source database may use any engine.
 #pragma once
 
 #include <chrono>
@@ -28,10 +33,22 @@ namespace qev::host {
 // True when `connection` names a PostgreSQL database (see above).
 bool IsPostgresConnection(std::string_view connection);
 
+// True when `connection` names an ODBC database ("odbc:...").
+bool IsOdbcConnection(std::string_view connection);
+
+// `connection` with the value of every PWD= or Password= attribute of an
+// ODBC connection string replaced by "***", for messages and listings.
+std::string MaskOdbcPassword(std::string_view connection);
+
 // Opens the database `connection` and returns the host library object,
 // whose Global_Para_Obj.ComputerName is initially `computer_name`. Raises
 // kErrDatabase when the database cannot be opened.
 Object CreateHostLib(const std::string& connection, const std::string& computer_name);
+
+// The database product behind a query object of this library (or a
+// tracing proxy of one): "SQLite", "PostgreSQL", or behind ODBC the DBMS
+// name its driver reports. Raises kErrBadStatement for another object.
+std::string DatabaseProductName(const Object& query_obj);
 
 // A query object with a connection of its own on the database
 // `connection` (a source database QueryDb1..3).

@@ -164,6 +164,7 @@ class BatchingDatabase final : public Database {
   void SetStatementTimeout(std::chrono::milliseconds limit) override {
     inner_->SetStatementTimeout(limit);
   }
+  std::string LockFilePath() const override { return inner_->LockFilePath(); }
 
   void Begin() {
     std::lock_guard<std::mutex> lock(mu_);

@@ -11,7 +11,9 @@
 // engine), with the PostgreSQL floor (raw libpq), when QEV_PG_URL names a
 // server (./run bench starts a throwaway one), its sessions committing
 // durably as on a production server; there also without the bracket when
-// QEV_BENCH_UNBATCHED=1 (slow).
+// QEV_BENCH_UNBATCHED=1 (slow); and on the same databases through the two
+// ODBC drivers (the SQLite ODBC driver, psqlODBC), each beside its native
+// engine.
 //
 // Sizes: QEV_BENCH_ROWS (default 200,000; QEV_BENCH_ROWS=1000000 for the
 // large case, which takes minutes), QEV_BENCH_GOODS (the SQLite files);
@@ -268,6 +270,18 @@ struct EngineSet {
   std::vector<std::unique_ptr<qev::bench::PgSchema>> schemas;
 };
 
+// The same databases through the engine's ODBC driver (the SQLite ODBC
+// driver on the same files, psqlODBC on the same schemas).
+EngineSet OverOdbc(const EngineSet& native, bool pg) {
+  EngineSet out;
+  auto odbc = [&](const std::string& connection, size_t k) {
+    return pg ? native.schemas[k]->odbc_connection() : "odbc:Driver=SQLite3;Database=" + connection;
+  };
+  out.report = odbc(native.report, 0);
+  for (int k = 0; k < 3; ++k) out.sources[k] = odbc(native.sources[k], static_cast<size_t>(k + 1));
+  return out;
+}
+
 void FillSqliteSource(const std::string& path, const std::vector<DispensingRow>& rows) {
   sqlite3* db = nullptr;
   Check(sqlite3_open(path.c_str(), &db), db, "open");
@@ -364,7 +378,7 @@ EngineSet MakeEngineSet(bool pg, const std::string& dir) {
 
 struct Comparison {
   std::string dir;
-  EngineSet sqlite, pg;
+  EngineSet sqlite, pg, odbc_sqlite, odbc_pg;
 };
 
 bool g_comparison_made = false;
@@ -377,14 +391,18 @@ const Comparison& TheComparison() {
     out->dir = mkdtemp(tmpl);
     out->sqlite = MakeEngineSet(false, out->dir);
     out->pg = MakeEngineSet(true, out->dir);
+    out->odbc_sqlite = OverOdbc(out->sqlite, false);
+    out->odbc_pg = OverOdbc(out->pg, true);
     return out;
   }();
   return *c;
 }
 
-double g_cmp_seconds[2] = {0, 0};  // SQLite, PostgreSQL
+// SQLite, PostgreSQL, SQLite through its ODBC driver, PostgreSQL through
+// psqlODBC.
+double g_cmp_seconds[4] = {0, 0, 0, 0};
 double g_pg_unbatched_seconds = 0;
-std::string g_cmp_totals[2];
+std::string g_cmp_totals[4];
 double g_pg_floor_seconds = 0;
 
 // count, sum(qty), sum(amt) of the report's rows, to check that both
@@ -399,7 +417,7 @@ std::string ReportTotals(const qev::Variant& q0) {
 
 void RunOnEngine(benchmark::State& state, int engine, bool batched = true) {
   const Comparison& c = TheComparison();
-  const EngineSet& set = engine == 0 ? c.sqlite : c.pg;
+  const EngineSet& set = engine == 0 ? c.sqlite : engine == 1 ? c.pg : engine == 2 ? c.odbc_sqlite : c.odbc_pg;
   qev::frame::RegisterLinkedClasses();
   qev::utility::RegisterLinkedClasses();
   qev::Object host = qev::host::CreateHostLib(set.report, "BENCH");
@@ -431,6 +449,8 @@ void RunOnEngine(benchmark::State& state, int engine, bool batched = true) {
 void BM_Rpt_Tol_Good_SqliteSameData(benchmark::State& state) { RunOnEngine(state, 0); }
 void BM_Rpt_Tol_Good_Postgres(benchmark::State& state) { RunOnEngine(state, 1); }
 void BM_Rpt_Tol_Good_PostgresUnbatched(benchmark::State& state) { RunOnEngine(state, 1, false); }
+void BM_Rpt_Tol_Good_OdbcSqlite(benchmark::State& state) { RunOnEngine(state, 2, true); }
+void BM_Rpt_Tol_Good_OdbcPostgres(benchmark::State& state) { RunOnEngine(state, 3, true); }
 
 // The PostgreSQL floor: the three grouping queries with raw libpq calls and
 // the finished rows written with one prepared insert in one transaction.
@@ -489,6 +509,12 @@ int main(int argc, char** argv) {
     if (qev::bench::PgUnbatchedWanted())
       benchmark::RegisterBenchmark("BM_Rpt_Tol_Good_PostgresUnbatched", BM_Rpt_Tol_Good_PostgresUnbatched)
           ->Unit(benchmark::kMillisecond)->Iterations(1);
+    // The same two engines through their ODBC drivers, in the same run.
+    setenv("ODBCSYSINI", QEV_ODBCSYSINI, /*overwrite=*/0);
+    benchmark::RegisterBenchmark("BM_Rpt_Tol_Good_OdbcSqlite", BM_Rpt_Tol_Good_OdbcSqlite)
+        ->Unit(benchmark::kMillisecond)->Iterations(3);
+    benchmark::RegisterBenchmark("BM_Rpt_Tol_Good_OdbcPostgres", BM_Rpt_Tol_Good_OdbcPostgres)
+        ->Unit(benchmark::kMillisecond)->Iterations(3);
   } else {
     std::fprintf(stderr, "bench_goods: QEV_PG_URL is not set; the PostgreSQL cases are skipped\n");
   }
@@ -505,6 +531,16 @@ int main(int argc, char** argv) {
                 kPgRows, kPgGoods, g_cmp_seconds[0], g_cmp_seconds[1], g_cmp_seconds[1] / g_cmp_seconds[0]);
     std::printf("  report rows: SQLite %s; PostgreSQL %s%s\n", g_cmp_totals[0].c_str(),
                 g_cmp_totals[1].c_str(), g_cmp_totals[0] == g_cmp_totals[1] ? "" : "  (DIFFERENT)");
+  }
+  const char* const names[4] = {"SQLite", "PostgreSQL", "the SQLite ODBC driver", "psqlODBC"};
+  for (int odbc = 2; odbc < 4; ++odbc) {
+    const int native = odbc - 2;
+    if (g_cmp_seconds[odbc] > 0 && g_cmp_seconds[native] > 0)
+      std::printf("Rpt_Tol_Good through %s %.3f s, native %s %.3f s, ratio ODBC/native %.2f; "
+                  "report rows %s%s\n",
+                  names[odbc], g_cmp_seconds[odbc], names[native], g_cmp_seconds[native],
+                  g_cmp_seconds[odbc] / g_cmp_seconds[native], g_cmp_totals[odbc].c_str(),
+                  g_cmp_totals[odbc] == g_cmp_totals[native] ? "" : "  (DIFFERENT)");
   }
   if (g_pg_floor_seconds > 0 && g_cmp_seconds[1] > 0)
     std::printf("Rpt_Tol_Good on PostgreSQL %.3f s, floor %.3f s, ratio report/floor %.2f (target <= 2)\n",

@@ -37,6 +37,7 @@ class DailyFiguresTest : public DailyFixture {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, DailyFiguresTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, DailyFiguresTest, OdbcBackends(), BackendTestName);
 
 TEST_P(DailyFiguresTest, AmountsPerDayOverSourcesInAMonthOfThirtyDays) {
   Fees(1, {"'R1','G1','P1','2024-04-03 09:00:00','01',100", "'R2','G2','P2','2024-04-01 08:00:00','01',20",

@@ -10,6 +10,7 @@ namespace {
 
 class DailyStatementsTest : public DailyFixture {};
 INSTANTIATE_TEST_SUITE_P(Backends, DailyStatementsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, DailyStatementsTest, OdbcBackends(), BackendTestName);
 
 using Calls = std::vector<std::string>;
 const std::string S = "\x1F";

@@ -121,6 +121,7 @@ class HostileValuesTest : public ReportFixture {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, HostileValuesTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, HostileValuesTest, OdbcBackends(), BackendTestName);
 
 TEST_P(HostileValuesTest, EveryFamilyKeepsWorkstationsAndIdsAsData) {
   // A table no report knows, which an injected condition must not reach.

@@ -29,6 +29,8 @@ class CalculationTest : public HostTest {
 
 INSTANTIATE_TEST_SUITE_P(Backends, CalculationTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, CalculationTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 TEST_P(CalculationTest, SamePairWaitsOtherPairsDoNot) {
   const Object same = OtherHost("WS1");

@@ -35,6 +35,8 @@ class ConcurrencyTest : public HostTest {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ConcurrencyTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, ConcurrencyTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 // What one workstation does: take a serial number and write a row with it,
 // `count` times, through its own connection.

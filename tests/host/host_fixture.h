@@ -1,5 +1,5 @@
 // Shared pieces of the host tests: a fresh report database on SQLite or
-// PostgreSQL, reached through the host library object, and helpers to read
+// PostgreSQL (natively or through their ODBC drivers), reached through the host library object, and helpers to read
 // results and raised errors and to ask the engine's catalogue.
 //
 // HostTest is parametrised by the engine (each TEST_P runs on both, see
@@ -62,9 +62,13 @@ class HostFixtureBase : public ::testing::Test {
     host_ = Variant();
   }
 
-  bool pg() const { return backend() == Backend::kPostgres; }
+  // The dialect: PostgreSQL, natively or through ODBC.
+  bool pg() const { return ::qev::testing::IsPostgresDialect(backend()); }
+  bool odbc() const { return ::qev::testing::IsOdbc(backend()); }
   // The error source of the engine.
-  std::string source() const { return pg() ? "qev.PostgresHost" : "qev.SqliteHost"; }
+  std::string source() const {
+    return odbc() ? "qev.OdbcHost" : pg() ? "qev.PostgresHost" : "qev.SqliteHost";
+  }
   // `sqlite` on SQLite, `postgres` on PostgreSQL.
   std::string On(const std::string& sqlite, const std::string& postgres) const {
     return pg() ? postgres : sqlite;

@@ -17,6 +17,11 @@ class QueryObjectTest : public HostTest {
          "big bigint, score numeric, note text, f01 real)");
   }
 
+  // `question` with ODBC's and SQLite's markers "?", `dollar` with libpq's.
+  std::string Marked(const std::string& question, const std::string& dollar) const {
+    return pg() && !odbc() ? dollar : question;
+  }
+
   // The engine's name of the type of a stored value (SQLite: its storage
   // class; PostgreSQL: the column's type).
   std::string TypeOf(const std::string& column) {
@@ -27,6 +32,8 @@ class QueryObjectTest : public HostTest {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, QueryObjectTest, ::qev::testing::AllBackends(),
+                         ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, QueryObjectTest, ::qev::testing::OdbcBackends(),
                          ::qev::testing::BackendTestName);
 
 // ---------------------------------------------------------------- inserts
@@ -214,8 +221,8 @@ TEST_P(QueryObjectTest, DatabaseErrorsCarryTheEnginesMessageAndTheStatement) {
   EXPECT_NE(e.description.find(On("no such table: missing", "relation \"missing\" does not exist")),
             std::string::npos)
       << e.description;
-  EXPECT_NE(e.description.find(On("insert into missing (a,b) values (?,?)",
-                                  "insert into missing (a,b) values ($1,$2)")),
+  EXPECT_NE(e.description.find(Marked("insert into missing (a,b) values (?,?)",
+                                      "insert into missing (a,b) values ($1,$2)")),
             std::string::npos)
       << e.description;
 
@@ -280,8 +287,8 @@ TEST_P(QueryObjectTest, ErrorsShowTheStatementAsWrittenOrWithItsValues) {
       << e.description;
   e = RaisedBy([&] { Call(q_, "UpdateRecord", "rpt", "qty", "5", "nosuch='k1'"); });
   EXPECT_EQ(e.number, kErrDatabase);
-  EXPECT_NE(e.description.find(On("[statement: update rpt set qty=? where nosuch=?] [values: '5', 'k1']",
-                                  "[statement: update rpt set qty=$1 where nosuch=$2] [values: '5', 'k1']")),
+  EXPECT_NE(e.description.find(Marked("[statement: update rpt set qty=? where nosuch=?] [values: '5', 'k1']",
+                                      "[statement: update rpt set qty=$1 where nosuch=$2] [values: '5', 'k1']")),
             std::string::npos)
       << e.description;
 }
@@ -422,13 +429,18 @@ TEST_P(QueryObjectTest, SourceQueryObjectOpensItsOwnConnection) {
   EXPECT_EQ(Call(rs, "Fields", "N"), Variant(int32_t{1}));
   EXPECT_EQ(Get(src, "Engine"), Variant(On("sqlite", "postgresql")));
   EXPECT_EQ(Get(q_, "Engine"), Variant(On("sqlite", "postgresql")));
+  const std::string nowhere =
+      pg() ? "postgresql://qev:secret@/nosuchdb?host=" + dir_.path() + "&port=5999"
+           : dir_.File("no/such/dir.db");
   Error e = RaisedBy([&] {
-    CreateQueryObj(pg() ? "postgresql://qev:secret@/nosuchdb?host=" + dir_.path() + "&port=5999"
-                        : dir_.File("no/such/dir.db"));
+    CreateQueryObj(!odbc()  ? nowhere
+                   : pg()   ? ::qev::testing::OdbcPostgresConnection(nowhere, "")
+                            : "odbc:Driver=SQLite3;Database=" + nowhere);
   });
   EXPECT_EQ(e.number, kErrDatabase);
   EXPECT_EQ(e.source, source());
-  EXPECT_NE(e.description.find(On("unable to open database file", dir_.path() + "/.s.PGSQL.5999")),
+  EXPECT_NE(e.description.find(On(odbc() ? "connect failed" : "unable to open database file",
+                                  dir_.path() + "/.s.PGSQL.5999")),
             std::string::npos)
       << e.description;
   EXPECT_EQ(e.description.find("secret"), std::string::npos) << e.description;  // no password shown

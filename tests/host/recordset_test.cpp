@@ -22,6 +22,8 @@ class RecordsetTest : public HostTest {
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsetTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, RecordsetTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 TEST_P(RecordsetTest, WalksEveryRowWithCountAndFlags) {
   Variant rs = Open("select GoodID, Qty, UnitRate, Memo from goods order by GoodID");

@@ -11,6 +11,8 @@ using SchemaTest = HostTest;
 
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, SchemaTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 TEST_P(SchemaTest, CreatesTheFixedTablesAndIsHarmlessTwice) {
   CreateFixedTables(q_.object());

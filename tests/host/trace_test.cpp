@@ -51,6 +51,8 @@ class TraceTest : public HostTest {
 
 INSTANTIATE_TEST_SUITE_P(Backends, TraceTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, TraceTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 TEST_P(TraceTest, RecordsCallsInOrderWithArgumentsAndForwardsThem) {
   Variant q = Get(traced_, "dba_query0_obj");  // any case; recorded by its declared name

@@ -43,6 +43,7 @@ class InpatientTest : public ReportFixture {
   }
 };
 INSTANTIATE_TEST_SUITE_P(Backends, InpatientTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, InpatientTest, OdbcBackends(), BackendTestName);
 
 TEST_P(InpatientTest, TypeSplitsDispensedAndCountsRegistrationsPerDatabase) {
   WardData("qd");

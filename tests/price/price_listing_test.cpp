@@ -50,6 +50,7 @@ class PriceTest : public ReportFixture {
   }
 };
 INSTANTIATE_TEST_SUITE_P(Backends, PriceTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, PriceTest, OdbcBackends(), BackendTestName);
 
 TEST_P(PriceTest, LatestDateThenLowestPricePerBaseUnit) {
   Variant r = Listing(1);

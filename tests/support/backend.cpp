@@ -27,8 +27,83 @@ std::atomic<int> g_serial{0};
 }  // namespace
 
 const char* BackendName(Backend backend) {
-  return backend == Backend::kPostgres ? "PostgreSQL" : "SQLite";
+  switch (backend) {
+    case Backend::kSqlite: return "SQLite";
+    case Backend::kPostgres: return "PostgreSQL";
+    case Backend::kOdbcSqlite: return "OdbcSQLite";
+    case Backend::kOdbcPostgres: return "OdbcPostgreSQL";
+  }
+  return "?";
 }
+
+namespace {
+
+// %XX escapes of a URI component decoded.
+std::string UriDecode(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      out.push_back(static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string OdbcPostgresConnection(const std::string& url, const std::string& schema) {
+  std::string_view rest = url;
+  if (rest.starts_with("postgresql://")) rest.remove_prefix(13);
+  else if (rest.starts_with("postgres://")) rest.remove_prefix(11);
+  else return "";
+  std::string user, password, host, port, dbname;
+  const size_t slash = rest.find('/');
+  std::string_view authority = rest.substr(0, slash);
+  std::string_view path = slash == std::string_view::npos ? "" : rest.substr(slash + 1);
+  if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+    std::string_view who = authority.substr(0, at);
+    authority.remove_prefix(at + 1);
+    const size_t colon = who.find(':');
+    user = UriDecode(who.substr(0, colon));
+    if (colon != std::string_view::npos) password = UriDecode(who.substr(colon + 1));
+  }
+  if (const size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
+    port = authority.substr(colon + 1);
+    authority = authority.substr(0, colon);
+  }
+  host = UriDecode(authority);
+  const size_t q = path.find('?');
+  dbname = UriDecode(path.substr(0, q));
+  if (q != std::string_view::npos) {
+    std::string_view query = path.substr(q + 1);
+    while (!query.empty()) {
+      const size_t amp = query.find('&');
+      std::string_view kv = query.substr(0, amp);
+      const size_t eq = kv.find('=');
+      const std::string key(kv.substr(0, eq));
+      const std::string value = eq == std::string_view::npos ? "" : UriDecode(kv.substr(eq + 1));
+      if (key == "host") host = value;
+      else if (key == "port") port = value;
+      else if (key == "user") user = value;
+      else if (key == "password") password = value;
+      else if (key == "dbname") dbname = value;
+      if (amp == std::string_view::npos) break;
+      query.remove_prefix(amp + 1);
+    }
+  }
+  std::string out = "odbc:Driver={PostgreSQL Unicode};Servername=" + (host.empty() ? "localhost" : host);
+  if (!port.empty()) out += ";Port=" + port;
+  if (!dbname.empty()) out += ";Database=" + dbname;
+  if (!user.empty()) out += ";UID=" + user;
+  if (!password.empty()) out += ";PWD={" + password + "}";
+  if (!schema.empty()) out += ";ConnSettings={set search_path to " + schema + "}";
+  return out;
+}
+
+void UseProjectOdbcDrivers() { setenv("ODBCSYSINI", QEV_ODBCSYSINI, /*overwrite=*/0); }
 
 std::string BackendTestName(const ::testing::TestParamInfo<Backend>& info) {
   return BackendName(info.param);
@@ -60,9 +135,15 @@ std::string WithSearchPath(const std::string& url, const std::string& schema) {
 }
 
 TestDatabases::TestDatabases(Backend backend, const TempDir& dir) : backend_(backend), dir_(dir) {
-  if (backend_ != Backend::kPostgres) return;
+  if (IsOdbc(backend_)) UseProjectOdbcDrivers();
+  if (!IsPostgresDialect(backend_)) return;
   server_url_ = PostgresServerUrl(&why_);
   available_ = !server_url_.empty();
+  if (available_ && backend_ == Backend::kOdbcPostgres &&
+      OdbcPostgresConnection(server_url_, "").empty()) {
+    available_ = false;
+    why_ = "the test server's connection text is no postgresql:// URI, which the ODBC tests need";
+  }
 }
 
 TestDatabases::~TestDatabases() {
@@ -78,6 +159,7 @@ TestDatabases::~TestDatabases() {
 
 std::string TestDatabases::Create(const std::string& role) {
   if (backend_ == Backend::kSqlite) return dir_.File(role + ".db");
+  if (backend_ == Backend::kOdbcSqlite) return "odbc:Driver=SQLite3;Database=" + dir_.File("odbc_" + role + ".db");
   if (!available_) Raise(kErrDatabase, why_, "qev.TestDatabases");
   // Appended: GCC 12 reports a false -Wrestrict on literal + temporary string.
   std::string name =
@@ -89,7 +171,9 @@ std::string TestDatabases::Create(const std::string& role) {
   Variant admin(host::CreateQueryObj(server_url_));
   Call(admin, "Exec", Variant("drop schema if exists " + name + " cascade"));
   Call(admin, "Exec", Variant("create schema " + name));
-  std::string connection = WithSearchPath(server_url_, name);
+  std::string connection = backend_ == Backend::kOdbcPostgres
+                               ? OdbcPostgresConnection(server_url_, name)
+                               : WithSearchPath(server_url_, name);
   schemas_.emplace_back(connection, name);
   return connection;
 }

@@ -23,19 +23,38 @@
 
 namespace qev::testing {
 
-enum class Backend { kSqlite, kPostgres };
+// The native engines, and the same two servers reached through their ODBC
+// drivers (the SQLite ODBC driver on files, psqlODBC on the test server;
+// see tests/odbc/odbcinst.ini).
+enum class Backend { kSqlite, kPostgres, kOdbcSqlite, kOdbcPostgres };
 
-// "SQLite" or "PostgreSQL".
+// "SQLite", "PostgreSQL", "OdbcSQLite" or "OdbcPostgreSQL".
 const char* BackendName(Backend backend);
+// True for PostgreSQL, natively or through ODBC: the SQL dialect a test
+// writes its statements in.
+inline bool IsPostgresDialect(Backend b) { return b == Backend::kPostgres || b == Backend::kOdbcPostgres; }
+inline bool IsOdbc(Backend b) { return b == Backend::kOdbcSqlite || b == Backend::kOdbcPostgres; }
 
-// Both engines, for INSTANTIATE_TEST_SUITE_P, with BackendTestName as the
-// name generator: Backends/QueryObjectTest.Insert/SQLite.
+// Both native engines, for INSTANTIATE_TEST_SUITE_P, with BackendTestName
+// as the name generator: Backends/QueryObjectTest.Insert/SQLite.
 inline auto AllBackends() { return ::testing::Values(Backend::kSqlite, Backend::kPostgres); }
+// Both ODBC flavours, for the suites that also run over ODBC:
+// Odbc/QueryObjectTest.Insert/OdbcSQLite.
+inline auto OdbcBackends() { return ::testing::Values(Backend::kOdbcSqlite, Backend::kOdbcPostgres); }
 std::string BackendTestName(const ::testing::TestParamInfo<Backend>& info);
 
 // The test server's connection text; "" when there is none, `why` then
 // saying why.
 std::string PostgresServerUrl(std::string* why);
+
+// An "odbc:" connection text reaching the database of the PostgreSQL URI
+// `url` through psqlODBC, with the search path set to `schema` when one is
+// given; "" when `url` is no URI of the form postgresql://[user@][host][:port]/db[?host=..&port=..&user=..].
+std::string OdbcPostgresConnection(const std::string& url, const std::string& schema);
+
+// Points the ODBC driver manager at the project's odbcinst.ini unless
+// ODBCSYSINI is set already.
+void UseProjectOdbcDrivers();
 
 // `url` (a PostgreSQL URI or keyword string) with the search path set to
 // `schema`.

@@ -64,7 +64,8 @@ class ReportFixture : public ::testing::TestWithParam<Backend> {
   virtual int SourceCount() const { return 3; }
 
  public:
-  bool pg() const { return GetParam() == Backend::kPostgres; }
+  // The dialect: PostgreSQL, natively or through ODBC.
+  bool pg() const { return IsPostgresDialect(GetParam()); }
   // `sqlite` on SQLite, `postgres` on PostgreSQL.
   std::string On(const std::string& sqlite, const std::string& postgres) const {
     return pg() ? postgres : sqlite;

@@ -90,12 +90,16 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   std::string schema_db;
   CLI::App* schema_cmd = app.add_subcommand(
       "schema", "create the missing fixed tables, report tables and source tables and views");
-  schema_cmd->add_option("--db", schema_db, "the database (SQLite file; created if missing)")
-      ->required();
+  bool schema_print = false;
+  schema_cmd->add_option("--db", schema_db,
+                         "the database (SQLite file, created if missing; PostgreSQL; odbc:...)");
   bool schema_report_only = false;
   schema_cmd->add_flag("--report-only", schema_report_only,
                        "only the fixed tables, the report tables and the sequence (the "
                        "database's lookups and sources are its own)");
+  schema_cmd->add_flag("--print", schema_print,
+                       "print the definitions instead of running them: in the dialect of --db, "
+                       "PostgreSQL's for an odbc: database or without --db");
 
   DemoOptions demo;
   CLI::App* demo_cmd =
@@ -149,7 +153,14 @@ int RptcalcMain(int argc, const char* const* argv, std::ostream& out, std::ostre
       WriteClassList(FormatOf(classes_format), out);
       return kExitDone;
     }
-    if (*schema_cmd) return CreateSchema(schema_db, schema_report_only, out, err);
+    if (*schema_cmd) {
+      if (schema_print) return PrintSchema(schema_db, out);
+      if (schema_db.empty()) {
+        err << "rptcalc: schema: --db is required (or --print)\n";
+        return kExitUsage;
+      }
+      return CreateSchema(schema_db, schema_report_only, out, err);
+    }
     if (*demo_cmd) {
       demo.progress = terminal;
       return RunDemo(demo, out, err);

@@ -15,12 +15,23 @@
 namespace rptcalc {
 
 DatabaseLocation DatabaseLocation::Parse(std::string_view text) {
+  if (qev::host::IsOdbcConnection(text)) return DatabaseLocation(Engine::kOdbc, std::string(text));
   if (qev::host::IsPostgresConnection(text))
     return DatabaseLocation(Engine::kPostgres, std::string(text));
   return DatabaseLocation(Engine::kSqlite, std::string(text));
 }
 
+std::string DatabaseLocation::shown() const {
+  return engine_ == Engine::kOdbc ? qev::host::MaskOdbcPassword(text_) : text_;
+}
+
 void DatabaseLocation::Check(std::string_view role, bool must_exist) const {
+  if (engine_ == Engine::kOdbc) {
+    if (text_.find_first_not_of(" \t", text_.find(':') + 1) == std::string::npos)
+      throw UsageError(std::string(role) + ": odbc: needs a connection string after it, e.g. "
+                       "odbc:DSN=hospital;UID=rpt");
+    return;
+  }
   if (engine_ == Engine::kPostgres) return;
   if (text_.empty()) throw UsageError(std::string(role) + ": empty database path");
   std::error_code ec;
@@ -44,7 +55,7 @@ void DatabaseLocation::Check(std::string_view role, bool must_exist) const {
 }
 
 bool DatabaseLocation::IsSameFile(const std::string& path) const {
-  if (engine_ == Engine::kPostgres) return false;
+  if (engine_ != Engine::kSqlite) return false;
   struct stat a {}, b {};
   return ::stat(path.c_str(), &a) == 0 && ::stat(text_.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
          a.st_ino == b.st_ino;
@@ -102,12 +113,21 @@ std::pair<std::string, std::string> PostgresCatalogueEntry(const qev::Variant& q
   return found;
 }
 
+// The dialect of the server behind the query object: behind ODBC, the
+// server the driver reaches.
+bool PostgresDialect(const qev::Variant& query_obj) {
+  return qev::Get(query_obj, "Engine").ToText() == "postgresql";
+}
+
 }  // namespace
 
 std::pair<std::string, std::string> DatabaseLocation::CatalogueEntry(
     const qev::Variant& query_obj, std::string_view table) const {
-  return engine_ == Engine::kPostgres ? PostgresCatalogueEntry(query_obj, table)
-                                      : SqliteCatalogueEntry(query_obj, table);
+  const std::string engine = qev::Get(query_obj, "Engine").ToText();
+  if (engine == "postgresql") return PostgresCatalogueEntry(query_obj, table);
+  if (engine == "sqlite") return SqliteCatalogueEntry(query_obj, table);
+  throw UsageError("rptcalc reads the catalogue of PostgreSQL and SQLite only; the ODBC database " +
+                   shown() + " is another server");
 }
 
 std::string DatabaseLocation::FindTable(const qev::Variant& query_obj,
@@ -125,7 +145,7 @@ std::string DatabaseLocation::SelectRowsSql(const qev::Variant& query_obj,
   if (!order.empty()) return sql + " order by " + std::string(order);
   // A SQLite table's rowid follows the order of the inserts; a PostgreSQL
   // table has only its storage order (ctid); a view has neither.
-  if (type == "table") sql += engine_ == Engine::kPostgres ? " order by ctid" : " order by rowid";
+  if (type == "table") sql += PostgresDialect(query_obj) ? " order by ctid" : " order by rowid";
   return sql;
 }
 

@@ -1,8 +1,9 @@
 // Where a database lives, as written on the command line, and how rptcalc
-// opens the host objects on it: a SQLite file path, or a PostgreSQL
-// database named as libpq takes it ("postgresql://user@host/dbname",
-// "postgres://...", or keywords such as "host=db1 dbname=hospital"; see
-// host/host.h).
+// opens the host objects on it: a SQLite file path, a PostgreSQL database
+// named as libpq takes it ("postgresql://user@host/dbname",
+// "postgres://...", or keywords such as "host=db1 dbname=hospital"), or
+// "odbc:" and an ODBC connection string ("odbc:DSN=hospital;UID=rpt"); see
+// host/host.h.
 #pragma once
 
 #include <string>
@@ -15,7 +16,7 @@ namespace rptcalc {
 
 class DatabaseLocation {
  public:
-  enum class Engine { kSqlite, kPostgres };
+  enum class Engine { kSqlite, kPostgres, kOdbc };
 
   // Classifies the text; never fails.
   static DatabaseLocation Parse(std::string_view text);
@@ -35,6 +36,11 @@ class DatabaseLocation {
   // device and inode).
   bool IsSameFile(const std::string& path) const;
   bool is_postgres() const { return engine_ == Engine::kPostgres; }
+  // A database on a server (PostgreSQL, or anything behind ODBC): not a
+  // file of this machine.
+  bool is_server() const { return engine_ != Engine::kSqlite; }
+  // The text as shown in messages: an ODBC password masked.
+  std::string shown() const;
 
   // The host library object on this database (Global_Lib_Obj), workstation
   // `computer_name`. Check() first.

@@ -273,7 +273,7 @@ std::string ErrorContext(const Plan& plan, const RunOptions& o, const qev::Runti
   std::string line = "while " + std::string(o.init ? "initialising " : o.no_calc ? "reading " : "calculating ") +
                      plan.spec->name + " for workstation " + plan.workstation + " on " +
                      (plan.db.is_postgres() ? std::string("the PostgreSQL report database")
-                                            : "report database " + plan.db.text());
+                                            : "report database " + plan.db.shown());
   if (e.number() == qev::kErrOverflow)
     line += ": a report holds at most 32,767 goods or rows (its counters are 16-bit); "
             "narrow the selection (CondStr) or split the period";
@@ -299,7 +299,7 @@ void WarnAboutSources(const Plan& plan, const RunOptions& o, std::ostream& err) 
         << " --source given; the report reads the sources --source-num reaches\n";
   for (size_t i = 0; i < plan.sources.size(); ++i)
     for (size_t j = i + 1; j < plan.sources.size(); ++j) {
-      const bool same = plan.sources[i].is_postgres()
+      const bool same = plan.sources[i].is_server()
                             ? plan.sources[i].text() == plan.sources[j].text()
                             : plan.sources[i].IsSameFile(plan.sources[j].text());
       if (same)

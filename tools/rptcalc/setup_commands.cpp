@@ -8,6 +8,9 @@
 #include <ostream>
 
 #include "host/host.h"
+#include "host/postgres_database.h"
+#include "host/sql_text.h"
+#include "host/sqlite_database.h"
 #include "platform/class_factory.h"
 #include "platform/error.h"
 #include "platform/registry.h"
@@ -40,6 +43,14 @@ int CreateSchema(const std::string& db, bool report_only, std::ostream& out,
     const DatabaseLocation location = DatabaseLocation::Parse(db);
     location.Check("database", /*must_exist=*/false);
     const qev::Variant query(location.OpenQueryObj());
+    // Over ODBC the server may be one the project has no scripts for.
+    const std::string engine = qev::Get(query, "Engine").ToText();
+    if (engine != "sqlite" && engine != "postgresql")
+      throw UsageError("the ODBC database " + location.shown() + " is " +
+                       qev::host::DatabaseProductName(query.object()) +
+                       ", for which rptcalc has no schema scripts (it has them for PostgreSQL and "
+                       "SQLite); make the report tables by hand, starting from the definitions "
+                       "that rptcalc schema --print prints");
     std::vector<std::string> scripts;
     if (report_only) {
       scripts = qev::schema::ReportScriptNames();
@@ -70,7 +81,7 @@ int CreateSchema(const std::string& db, bool report_only, std::ostream& out,
           break;
       }
     }
-    out << "schema on " << (location.is_postgres() ? std::string("the PostgreSQL database") : db)
+    out << "schema on " << (location.is_postgres() ? std::string("the PostgreSQL database") : location.shown())
         << (report_only ? " (report side)" : "") << ": " << counts[0] << " created, "
         << counts[1] << " found, " << counts[2] << " skipped, " << counts[3] << " failed\n";
     if (counts[3] > 0) {
@@ -86,6 +97,23 @@ int CreateSchema(const std::string& db, bool report_only, std::ostream& out,
         << OneLine(e.description()) << "\n";
     return kExitComponentError;
   }
+}
+
+int PrintSchema(const std::string& db, std::ostream& out) {
+  const bool sqlite = !db.empty() && DatabaseLocation::Parse(db).engine() ==
+                                         DatabaseLocation::Engine::kSqlite;
+  const std::string_view dialect = sqlite ? qev::schema::kSqlite : qev::schema::kPostgres;
+  out << "-- fixed_tables (" << dialect << ")\n";
+  const std::string_view fixed =
+      sqlite ? qev::host::SqliteFixedTablesDdl() : qev::host::PostgresFixedTablesDdl();
+  for (const std::string& statement : qev::host::SplitStatements(fixed)) out << statement << ";\n";
+  for (const std::string& script : qev::schema::ScriptNames()) {
+    if (script == "fixed_tables") continue;
+    out << "\n-- " << script << " (" << dialect << ")\n";
+    for (const std::string& statement : qev::schema::Statements(script, dialect))
+      out << statement << ";\n";
+  }
+  return kExitDone;
 }
 
 std::vector<ComponentLibrary> FindComponentLibraries() {

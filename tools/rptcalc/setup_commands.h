@@ -18,6 +18,13 @@ namespace rptcalc {
 // for a database whose lookups and sources are the hospital's own.
 int CreateSchema(const std::string& db, bool report_only, std::ostream& out, std::ostream& err);
 
+// Prints the fixed tables and every schema script, statement by statement,
+// in the dialect of `db` (SQLite for a file, PostgreSQL for a PostgreSQL or
+// ODBC database and for ""), without opening it: the start of a schema made
+// by hand on a server rptcalc has no scripts for.
+int PrintSchema(const std::string& db, std::ostream& out);
+
+
 int RegisterLibraries(bool unregister, std::ostream& out, std::ostream& err);
 
 // The component libraries rptcalc registers, as found: next to the rptcalc

@@ -1,0 +1,129 @@
+// What only the ODBC engine has to show, on both real drivers: the
+// driver's own diagnostics reaching the caller, a refused login, a
+// connection dropped in the middle, results larger than one block of rows
+// and texts longer than a bound buffer, and passwords kept out of sight.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/host.h"
+#include "platform/dispatch.h"
+#include "platform/error.h"
+#include "tests/support/backend.h"
+#include "tests/support/temp_dir.h"
+
+namespace qev::testing {
+namespace {
+
+template <typename F>
+Error RaisedBy(F&& f) {
+  try {
+    std::forward<F>(f)();
+  } catch (const RuntimeError& e) {
+    return e.error();
+  }
+  return Error{0, "", "no error raised"};
+}
+
+class OdbcTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    if (!dbs_.available()) GTEST_SKIP() << dbs_.why();
+    connection_ = dbs_.Create("db");
+    q_ = Variant(host::CreateQueryObj(connection_));
+  }
+  bool pg() const { return IsPostgresDialect(GetParam()); }
+  Variant Scalar(const std::string& sql) {
+    Variant rs = Call(q_, "OpenRs", Variant(sql));
+    return Call(rs, "Fields", int16_t{0});
+  }
+
+  TempDir dir_;
+  TestDatabases dbs_{GetParam(), dir_};
+  std::string connection_;
+  Variant q_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Odbc, OdbcTest, OdbcBackends(), BackendTestName);
+
+TEST_P(OdbcTest, BlocksOfRowsLongTextsAndUnicodeComeBackWhole) {
+  Call(q_, "Exec", Variant("create table t (id integer, name varchar(20), memo text)"));
+  // More rows than one fetch holds, through a recursive row generator.
+  Call(q_, "Exec", Variant("insert into t (id, name) with recursive n(i) as (select 1 union all "
+                           "select i + 1 from n where i < 1500) select i, 'good ' || i from n"));
+  Variant rs = Call(q_, "OpenRs", Variant("select id, name from t order by id"));
+  ASSERT_EQ(Get(rs, "RecordCount").ToInt32(), 1500);
+  for (int i = 0; i < 1499; ++i) Call(rs, "MoveNext");
+  EXPECT_EQ(Call(rs, "Fields", "id"), Variant(int32_t{1500}));
+  EXPECT_EQ(Call(rs, "Fields", "name"), Variant("good 1500"));
+  // A text longer than any bound buffer, and CJK and a character outside
+  // the Basic Multilingual Plane in a column sized in characters.
+  const std::string long_text(9000, 'x');
+  Call(q_, "UpdateRecord", Variant("t"), Variant("memo,name"),
+       Variant(long_text + "\x1F" + "阿莫西林胶囊🏥"), Variant("id=7"));
+  EXPECT_EQ(Scalar("select memo from t where id=7"), Variant(long_text));
+  EXPECT_EQ(Scalar("select name from t where id=7"), Variant("阿莫西林胶囊🏥"));
+  EXPECT_EQ(Scalar("select count(*) from t where name='阿莫西林胶囊🏥'"), Variant(int32_t{1}));
+}
+
+TEST_P(OdbcTest, TheDriversDiagnosticsReachTheCaller) {
+  Error e = RaisedBy([&] { Call(q_, "OpenRs", Variant("select nosuch from nowhere")); });
+  EXPECT_EQ(e.number, kErrDatabase);
+  EXPECT_EQ(e.source, "qev.OdbcHost");
+  // The driver's own message, its SQLSTATE and native error, and the
+  // statement.
+  EXPECT_NE(e.description.find(pg() ? "relation \"nowhere\" does not exist" : "no such table: nowhere"),
+            std::string::npos)
+      << e.description;
+  EXPECT_NE(e.description.find(pg() ? "(SQLSTATE 42P01, native error" : "(SQLSTATE HY000, native error 1)"),
+            std::string::npos)
+      << e.description;
+  EXPECT_NE(e.description.find("[statement: select nosuch from nowhere]"), std::string::npos);
+  // The connection stays usable.
+  EXPECT_EQ(Scalar("select 1 + 1"), Variant(int32_t{2}));
+}
+
+TEST_P(OdbcTest, ARefusedLoginEndsInAClearErrorWithThePasswordMasked) {
+  std::string bad;
+  if (pg()) {
+    std::string why;
+    bad = OdbcPostgresConnection(PostgresServerUrl(&why), "") + ";UID=nosuchrole;PWD=hunter2";
+  } else {
+    bad = "odbc:Driver=SQLite3;Database=" + dir_.File("no/such/dir/x.db") + ";PWD=hunter2";
+  }
+  Error e = RaisedBy([&] { host::CreateQueryObj(bad); });
+  EXPECT_EQ(e.number, kErrDatabase);
+  EXPECT_NE(e.description.find("Cannot open database"), std::string::npos) << e.description;
+  EXPECT_NE(e.description.find(pg() ? "nosuchrole" : "connect failed"), std::string::npos)
+      << e.description;
+  EXPECT_EQ(e.description.find("hunter2"), std::string::npos) << e.description;
+  EXPECT_NE(e.description.find("PWD=***"), std::string::npos) << e.description;
+}
+
+TEST_P(OdbcTest, ADroppedConnectionFailsClearlyAndIsOpenedAgain) {
+  if (!pg()) GTEST_SKIP() << "a SQLite file has no connection to drop";
+  const int32_t pid = Scalar("select pg_backend_pid()").ToInt32();
+  std::string why;
+  Variant admin(host::CreateQueryObj(PostgresServerUrl(&why)));
+  Call(Call(admin, "OpenRs", Variant("select pg_terminate_backend(" + std::to_string(pid) + ")")),
+       "Close");
+  Error e = RaisedBy([&] { Scalar("select 1"); });
+  EXPECT_EQ(e.number, kErrDatabase);
+  EXPECT_NE(e.description.find("Lost the connection"), std::string::npos) << e.description;
+  // The next statement runs on a new connection.
+  EXPECT_NE(Scalar("select pg_backend_pid()").ToInt32(), pid);
+}
+
+TEST(OdbcConnectionTextTest, OdbcPrefixAndPasswordMasking) {
+  EXPECT_TRUE(host::IsOdbcConnection("odbc:DSN=hospital"));
+  EXPECT_TRUE(host::IsOdbcConnection("  ODBC:Driver=x"));
+  EXPECT_FALSE(host::IsOdbcConnection("odbc.db"));
+  EXPECT_FALSE(host::IsPostgresConnection("odbc:DSN=hospital"));
+  EXPECT_EQ(host::MaskOdbcPassword("odbc:DSN=h;UID=rpt;PWD=s3cret;Port=5"),
+            "odbc:DSN=h;UID=rpt;PWD=***;Port=5");
+  EXPECT_EQ(host::MaskOdbcPassword("Driver={A;B};password = {x;y}}z};UID=u"),
+            "Driver={A;B};password = ***;UID=u");
+}
+
+}  // namespace
+}  // namespace qev::testing
