@@ -86,6 +86,15 @@ const std::vector<FaultCase> kCases = {
     {"Rpt_RegCz_Day", View("rpt_mz_reg_v", "rpt_regcz_day"), {"rpt_regcz_day"}},
     {"Rpt_RegCz", {{"RptTab", "rpt_reg"}, {"RptDesc", ValueListOf({"", "全院"})}}, {}, "CalcuRpt", -1},
     {"Rpt_Kc_Query", {{"RptTab", "rpt_stock_query"}, {"RptDesc", ""}}, {}, "CalcuRpt", -1},
+    // The daily sheets: each phase of the cashier's and the insurance sheets
+    // traps its error into the reporter and the call returns.
+    {"Rpt_Tol_Rbb", {{"CondStr", kMonth}, {"JzrDay", "2024-03-15"}, {"Submiter", "收费处"}},
+     {"rpt_Tol_rbb", "rpt_Tol_Rbb_Infod", "rpt_rbbd"}, "CalcuRpt", 2, true},
+    {"Rpt_Yjk_Rbb", {{"CondStr", kMonth}, {"JzrDay", "2024-03-15"}, {"Submiter", "收费处"}},
+     {"rpt_Tol_rbb"}},
+    {"Rpt_Yb_Rbb", {{"CondStr", kMonth}, {"RptDesc", ""}}, {"rpt_Yb_rbb"}, "CalcuRpt", 2, true},
+    {"Rpt_Yb_Rbb_Zyjz", {{"CondStr", kMonth}, {"RptDesc", ""}}, {"rpt_Yb_rbb"}, "CalcuRpt", 2, true},
+    {"Rpt_Yb_Rbb_Zyjs", {{"CondStr", kMonth}, {"RptDesc", ""}}, {"rpt_Yb_rbb"}, "CalcuRpt", 2, true},
 };
 
 class FaultsTest : public ReportFixture {
