@@ -1,5 +1,7 @@
 #include "host/exact_sum.h"
 
+#include <cstring>
+
 #include <sqlite3.h>
 
 #include <atomic>
@@ -198,33 +200,41 @@ constexpr const char* kOutOfRange =
     "largest and the finest decimal place";
 
 void Step(sqlite3_context* ctx, sqlite3_value* value, bool remove) {
-  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
-  if (state == nullptr) {
+  // SQLite's aggregate context is aligned for 8 bytes only, and the state
+  // holds 128-bit integers: it is copied out and back, never used in place.
+  void* raw = sqlite3_aggregate_context(ctx, sizeof(SumState));
+  if (raw == nullptr) {
     sqlite3_result_error_nomem(ctx);
     return;
   }
+  SumState state;
+  std::memcpy(&state, raw, sizeof state);
   // As SQLite's own sum: text that looks like a number counts as that
   // number, other text and blobs as 0.0.
   ExactSum::Status status;
   switch (sqlite3_value_numeric_type(value)) {
     case SQLITE_NULL: return;
     case SQLITE_INTEGER:
-      status = remove ? state->sum.RemoveInteger(sqlite3_value_int64(value))
-                      : state->sum.AddInteger(sqlite3_value_int64(value));
+      status = remove ? state.sum.RemoveInteger(sqlite3_value_int64(value))
+                      : state.sum.AddInteger(sqlite3_value_int64(value));
       break;
     default:
-      status = remove ? state->sum.RemoveReal(sqlite3_value_double(value))
-                      : state->sum.AddReal(sqlite3_value_double(value));
+      status = remove ? state.sum.RemoveReal(sqlite3_value_double(value))
+                      : state.sum.AddReal(sqlite3_value_double(value));
       break;
   }
-  if (status != ExactSum::Status::kOk) state->out_of_range = true;
+  if (status != ExactSum::Status::kOk) state.out_of_range = true;
+  std::memcpy(raw, &state, sizeof state);
 }
 
 void StepAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { Step(ctx, argv[0], false); }
 void StepRemove(sqlite3_context* ctx, int, sqlite3_value** argv) { Step(ctx, argv[0], true); }
 
 void Result(sqlite3_context* ctx, bool total) {
-  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
+  void* raw = sqlite3_aggregate_context(ctx, 0);
+  SumState copy;
+  if (raw != nullptr) std::memcpy(&copy, raw, sizeof copy);
+  const SumState* state = raw != nullptr ? &copy : nullptr;
   if (state == nullptr || state->sum.empty()) {
     if (total)
       sqlite3_result_double(ctx, 0.0);

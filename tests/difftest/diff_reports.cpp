@@ -297,6 +297,57 @@ Case CategoryReportCase(Gen& g, const char* cls, const char* table) {
   return c;
 }
 
+// ------------------------------------------------------------ day by day
+
+Case DayReport(Gen& g) {
+  Case c;
+  CategoryFamily(g, &c);
+  c.report = "Rpt_Tol_Day";
+  c.report_scripts.push_back("daily_reports");
+  c.props = {{"QtyIndex", Variant(static_cast<int16_t>(g.Pick<int>({1, 3})))},
+             {"SourceViewName", Variant("rpt_mz_fee_v")},
+             {"ObjField", Variant(g.Pick<std::string>({"DepaID", "DoctorID"}))},
+             {"RptTab", Variant("rpt_tol_day")},
+             {"RptDesc", Variant(std::string("Period") + kSep + "2024-03")},
+             {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")},
+             {"AmtQty", Variant(static_cast<int16_t>(g.Int(0, 1)))}};
+  c.tables = {"rpt_tol_day", "rpt_header", "tem_rpt_qty"};
+  c.calls_after = {"CalcuDayQty"};
+  return c;
+}
+
+Case RegistrationDay(Gen& g) {
+  Case c;
+  ChooseSources(g, &c);
+  c.report = "Rpt_RegCz_Day";
+  c.report_scripts = {"registration_reports", "hospital_lookups"};
+  c.report_rows = {"insert into qev_pub_depa (id,name) values ('01','内科'),('02','Surgery')"};
+  c.source_ddl = {
+      "create table mz_reg (RegID text, Name text, DepaID text, DoctorID text, iDate {ts}, "
+      "Amt {num}, Cancelled integer)",
+      "create view rpt_mz_reg_v as select RegID, Name, DepaID, DoctorID, {day} as JzrDay, iDate, "
+      "Amt from mz_reg where Cancelled = 0"};
+  int reg = 0;
+  for (size_t k = 0; k < c.sources.size(); ++k) {
+    const bool with_time = g.Chance(0.5);
+    std::vector<std::string> rows;
+    const int n = g.Int(1, 25);
+    for (int i = 0; i < n; ++i)
+      rows.push_back(Quote("G" + std::to_string(++reg)) + "," +
+                     Quote(g.Pick<std::string>({"张三", "Li"})) + "," +
+                     Quote(g.Pick<std::string>({"01", "02", "99"})) + ",'U1'," +
+                     RandomTime(g, with_time) + "," + RandomAmount(g).sql + "," +
+                     (g.Chance(0.1) ? "1" : "0"));
+    c.sources[k] = {InsertRows("insert into mz_reg (RegID,Name,DepaID,DoctorID,iDate,Amt,Cancelled)", rows)};
+  }
+  c.props = {{"SourceViewName", Variant("rpt_mz_reg_v")},
+             {"RptTab", Variant("rpt_regcz_day")},
+             {"RptDesc", Variant(std::string("Period") + kSep + "2024-03")},
+             {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")}};
+  c.tables = {"rpt_regcz_day", "rpt_header"};
+  return c;
+}
+
 // ------------------------------------------------------------------ stock
 
 Case StockLedger(Gen& g) {
@@ -372,6 +423,8 @@ const std::vector<ReportEntry>& Reports() {
          c.calls_after = {"GetAllQty"};
          return c;
        }},
+      {"Rpt_Tol_Day", DayReport},
+      {"Rpt_RegCz_Day", RegistrationDay},
   };
   return reports;
 }
