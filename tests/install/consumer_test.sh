@@ -44,7 +44,11 @@ expected() {
     sort
 }
 
+# The consumer is compiled with the flags the library was (a sanitizer
+# build's libraries need their runtime in the program).
+FLAGS=${3:-}
 cmake -S "$SRC/examples/host_app" -B "$T/app" -G Ninja -DCMAKE_PREFIX_PATH="$P" \
+  -DCMAKE_CXX_FLAGS="$FLAGS" -DCMAKE_EXE_LINKER_FLAGS="$FLAGS" \
   >"$T/configure.out" 2>&1 || fail "configure against the installed tree: $(cat "$T/configure.out")"
 cmake --build "$T/app" >"$T/build.out" 2>&1 || fail "build: $(cat "$T/build.out")"
 "$T/app/host_app" "$REPORT" "$SOURCE" HOSTAPP >"$T/app.out"
@@ -60,7 +64,8 @@ pc=$(find "$P" -name qevRptCalLib.pc)
 export PKG_CONFIG_PATH=$(dirname "$pc")
 libdir=$(pkg-config --variable=libdir qevRptCalLib)
 # shellcheck disable=SC2046
-c++ -o "$T/host_app_pc" "$SRC/examples/host_app/main.cpp" \
+# shellcheck disable=SC2086
+c++ $FLAGS -o "$T/host_app_pc" "$SRC/examples/host_app/main.cpp" \
   $(pkg-config --cflags --libs qevRptCalLib) -Wl,-rpath,"$libdir"
 "$T/host_app_pc" "$REPORT" "$SOURCE" PKGCONFIG >"$T/pc.out"
 head -n -1 "$T/pc.out" | sort >"$T/pc.rows"
