@@ -26,14 +26,13 @@ namespace {
 
 constexpr const char* kSource = "qev.HostCalculation";
 
-// The report database behind a host library object (or a proxy of one).
+// The report database behind a host library object, and its workstation.
 std::shared_ptr<Database> ReportDatabaseOf(const Object& host_lib, std::string* workstation) {
-  auto* lib = dynamic_cast<HostLib*>(UntracedObject(host_lib).get());
-  auto* query = lib ? dynamic_cast<QueryObject*>(UntracedObject(lib->report_query()).get()) : nullptr;
-  if (query == nullptr)
+  HostLib* lib = AsHostLib(host_lib);
+  if (lib == nullptr)
     Raise(kErrBadStatement, "a calculation needs a host library object of this library", kSource);
   if (workstation) *workstation = lib->computer_name();
-  return query->database();
+  return DatabaseOf(host_lib, "a calculation");
 }
 
 // The lock key of a pair: table names compare without regard to case,

@@ -39,35 +39,21 @@ Object CreateQueryObj(const std::string& connection) {
 }
 
 std::string DatabaseProductName(const Object& query_obj) {
-  auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
-  if (query == nullptr)
-    Raise(kErrBadStatement, "DatabaseProductName needs a query object of the host library",
-          std::string(kSqliteSource));
-  const Database& db = *query->database();
+  const std::shared_ptr<Database> database = QueryDatabaseOf(query_obj, "DatabaseProductName");
+  const Database& db = *database;
   if (std::string name = OdbcDbmsName(db); !name.empty()) return name;
   return db.engine() == "postgresql" ? "PostgreSQL" : "SQLite";
 }
 
 void CreateFixedTables(const Object& query_obj) {
-  auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
-  if (query == nullptr)
-    Raise(kErrBadStatement, "CreateFixedTables needs a query object of the host library",
-          std::string(kSqliteSource));
+  const std::shared_ptr<Database> db = QueryDatabaseOf(query_obj, "CreateFixedTables");
   const Variant target(query_obj);
-  for (const std::string& statement : SplitStatements(query->database()->FixedTablesDdl()))
+  for (const std::string& statement : SplitStatements(db->FixedTablesDdl()))
     Call(target, "Exec", Variant(statement));
 }
 
 void SetStatementTimeout(const Object& host_or_query, std::chrono::milliseconds limit) {
-  Object target = UntracedObject(host_or_query);
-  if (auto* host = dynamic_cast<HostLib*>(target.get()))
-    target = UntracedObject(host->report_query());
-  auto* query = dynamic_cast<QueryObject*>(target.get());
-  if (query == nullptr)
-    Raise(kErrBadStatement,
-          "SetStatementTimeout needs a host library object or a query object of the host library",
-          std::string(kSqliteSource));
-  query->database()->SetStatementTimeout(limit);
+  DatabaseOf(host_or_query, "SetStatementTimeout")->SetStatementTimeout(limit);
 }
 
 std::string StatementTimeoutText(std::chrono::milliseconds limit) {

@@ -64,13 +64,30 @@ Variant HostLib::Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args
     case 2: {
       // "none", "ok", "failed", "interrupted" or "running": whether the
       // rows of that table and workstation are a finished report.
-      auto* query = dynamic_cast<QueryObject*>(UntracedObject(report_query_).get());
-      if (query == nullptr) Raise(kErrObjectRequired);
       return Variant(std::string(CalculationStateName(
-          LastCalculation(query->database(), args[0].ToText(), args[1].ToText()).kind)));
+          LastCalculation(DatabaseOf(report_query_, "LastCalculation"), args[0].ToText(),
+                          args[1].ToText())
+              .kind)));
     }
   }
   Raise(kErrNoMember);
+}
+
+HostLib* AsHostLib(const Object& object) {
+  return dynamic_cast<HostLib*>(UntracedObject(object).get());
+}
+
+std::shared_ptr<Database> QueryDatabaseOf(const Object& query_obj, std::string_view who) {
+  auto* query = dynamic_cast<QueryObject*>(UntracedObject(query_obj).get());
+  if (query == nullptr)
+    Raise(kErrBadStatement, std::string(who) + " needs a query object of the host library",
+          "qev.HostLib");
+  return query->database();
+}
+
+std::shared_ptr<Database> DatabaseOf(const Object& host_or_query, std::string_view who) {
+  if (HostLib* lib = AsHostLib(host_or_query)) return QueryDatabaseOf(lib->report_query(), who);
+  return QueryDatabaseOf(host_or_query, who);
 }
 
 }  // namespace qev::host

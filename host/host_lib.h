@@ -13,12 +13,17 @@
 //                          the components, so a change is seen at once.
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/dispatch.h"
 
 namespace qev::host {
+
+class Database;
+class HostLib;
 
 class ParaObject final : public Dispatch {
  public:
@@ -52,5 +57,18 @@ class HostLib final : public Dispatch {
   Object report_query_;
   Object para_;
 };
+
+// The host library object behind `object` (a tracing proxy of one
+// looked through), or nullptr.
+HostLib* AsHostLib(const Object& object);
+
+// The database behind a query object of this library (a proxy of one
+// looked through). Raises kErrBadStatement, saying that `who` needs such
+// an object, for any other.
+std::shared_ptr<Database> QueryDatabaseOf(const Object& query_obj, std::string_view who);
+
+// The same for a host library object (the database of its report query
+// object) or a query object.
+std::shared_ptr<Database> DatabaseOf(const Object& host_or_query, std::string_view who);
 
 }  // namespace qev::host

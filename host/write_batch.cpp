@@ -305,20 +305,8 @@ std::shared_ptr<Database> WithWriteBatching(std::shared_ptr<Database> db) {
   return std::make_shared<BatchingDatabase>(std::move(db));
 }
 
-namespace {
-
-std::shared_ptr<Database> ReportDatabaseOf(const Object& host_lib) {
-  auto* lib = dynamic_cast<HostLib*>(UntracedObject(host_lib).get());
-  auto* query = lib ? dynamic_cast<QueryObject*>(UntracedObject(lib->report_query()).get()) : nullptr;
-  if (query == nullptr)
-    Raise(kErrBadStatement, "write batching needs a host library object of this library",
-          "qev.HostWriteBatch");
-  return query->database();
-}
-
-}  // namespace
-
-WriteBatch::WriteBatch(const Object& host_lib) : WriteBatch(ReportDatabaseOf(host_lib)) {}
+WriteBatch::WriteBatch(const Object& host_lib)
+    : WriteBatch(DatabaseOf(host_lib, "write batching")) {}
 
 WriteBatch::WriteBatch(const std::shared_ptr<Database>& db)
     : db_(std::dynamic_pointer_cast<BatchingDatabase>(db)) {
