@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/column_types.h"
+#include "host/dialect.h"
 #include "host/postgres_database.h"
 #include "host/sql_text.h"
 #include "host/sqlite_database.h"
@@ -338,37 +339,15 @@ class OdbcDatabase final : public Database {
 
   void AppendParamMarker(std::string* sql, int /*index*/) const override { sql->push_back('?'); }
 
+  // Over PostgreSQL and SQLite the native engines' literal, which also
+  // compares with text columns holding ISO dates; elsewhere the ODBC escape.
   std::string DateLiteral(Date date) const override {
-    const DateParts p = SplitDate(date);
-    const bool midnight = p.hour == 0 && p.minute == 0 && p.second == 0;
-    char buf[48];
-    if (dialect_ == "odbc") {
-      // The driver turns the ODBC escape into its server's own literal.
-      if (midnight)
-        std::snprintf(buf, sizeof buf, "{d '%04d-%02d-%02d'}", p.year, p.month, p.day);
-      else
-        std::snprintf(buf, sizeof buf, "{ts '%04d-%02d-%02d %02d:%02d:%02d'}", p.year, p.month,
-                      p.day, p.hour, p.minute, p.second);
-      return buf;
-    }
-    // PostgreSQL and SQLite: the untyped literal of the native engines,
-    // which also compares with text columns holding ISO dates.
-    if (midnight)
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d'", p.year, p.month, p.day);
-    else
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", p.year, p.month, p.day,
-                    p.hour, p.minute, p.second);
-    return buf;
+    return dialect_ == "odbc" ? OdbcDateEscape(date) : IsoDateLiteral(date);
   }
 
   std::string NumericOrder(std::string_view field) const override {
-    if (dialect_ == "sqlite") return "cast(" + std::string(field) + " as real)";
-    if (dialect_ == "postgresql") {
-      const std::string text = "cast(" + std::string(field) + " as text)";
-      return "case when " + text +
-             " ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)? *$' then cast(" + text +
-             " as double precision) end";
-    }
+    if (dialect_ == "sqlite") return SqliteNumericOrder(field);
+    if (dialect_ == "postgresql") return PostgresNumericOrder(field);
     return "{fn CONVERT(" + std::string(field) + ", SQL_DOUBLE)}";
   }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/column_types.h"
+#include "host/dialect.h"
 #include "host/host.h"
 #include "host/row_order.h"
 #include "host/sql_text.h"
@@ -297,24 +298,12 @@ class PostgresDatabase final : public Database {
 
   // An untyped literal: the server reads it as the type of what it is
   // compared with (date, timestamp or a text column holding ISO dates).
-  std::string DateLiteral(Date date) const override {
-    const DateParts p = SplitDate(date);
-    char buf[40];
-    if (p.hour == 0 && p.minute == 0 && p.second == 0)
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d'", p.year, p.month, p.day);
-    else
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", p.year, p.month, p.day,
-                    p.hour, p.minute, p.second);
-    return buf;
-  }
+  std::string DateLiteral(Date date) const override { return IsoDateLiteral(date); }
 
   // The column's text read as a number when it is one; other texts (and
   // NULL) sort after every number instead of failing the statement.
   std::string NumericOrder(std::string_view field) const override {
-    const std::string text = "cast(" + std::string(field) + " as text)";
-    return "case when " + text +
-           " ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)? *$' then cast(" + text +
-           " as double precision) end";
+    return PostgresNumericOrder(field);
   }
 
   std::string_view FixedTablesDdl() const override { return PostgresFixedTablesDdl(); }

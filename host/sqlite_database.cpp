@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/column_types.h"
+#include "host/dialect.h"
 #include "host/exact_sum.h"
 #include "host/row_order.h"
 #include "host/host.h"
@@ -162,19 +163,10 @@ class SqliteDatabase final : public Database {
 
   void AppendParamMarker(std::string* sql, int /*index*/) const override { sql->push_back('?'); }
 
-  std::string DateLiteral(Date date) const override {
-    const DateParts p = SplitDate(date);
-    char buf[40];
-    if (p.hour == 0 && p.minute == 0 && p.second == 0)
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d'", p.year, p.month, p.day);
-    else
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", p.year, p.month, p.day,
-                    p.hour, p.minute, p.second);
-    return buf;
-  }
+  std::string DateLiteral(Date date) const override { return IsoDateLiteral(date); }
 
   std::string NumericOrder(std::string_view field) const override {
-    return "cast(" + std::string(field) + " as real)";
+    return SqliteNumericOrder(field);
   }
 
   std::string_view FixedTablesDdl() const override { return SqliteFixedTablesDdl(); }
