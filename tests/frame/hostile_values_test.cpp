@@ -4,6 +4,7 @@
 // with the same shapes get exactly the figures of a plain id.
 #include <functional>
 
+#include "frame/sql_quote.h"
 #include "tests/support/report_fixture.h"
 
 namespace qev::testing {
@@ -14,11 +15,7 @@ namespace {
 const std::vector<std::string> kIds = {"A01", "O'B", "1' or '1'='1"};
 const std::vector<std::string> kWorkstations = {"PLAIN", "O'Brien", "X' or '1'='1"};
 
-std::string Lit(const std::string& v) {
-  std::string out = "'";
-  for (char c : v) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out + "'";
-}
+std::string Lit(const std::string& v) { return "'" + frame::Quote(v) + "'"; }
 
 struct Family {
   std::string name, cls;

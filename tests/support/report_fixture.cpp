@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "frame/registration.h"
+#include "frame/sql_quote.h"
 #include "host/host.h"
 #include "platform/value_list.h"
 #include "schema/schema.h"
@@ -78,10 +79,8 @@ void ReportFixture::Calcu(const Variant& report, int16_t source_num, int passed)
 
 Rows ReportFixture::RowsOf(const std::string& table, const std::string& key,
                            const std::string& ws) const {
-  std::string quoted;
-  for (char c : ws) quoted += c == '\'' ? std::string("''") : std::string(1, c);
   return QueryByKey(Query0(), "select " + key + " as rowkey, * from " + table +
-                                  " where computer='" + quoted + "'");
+                                  " where computer='" + frame::Quote(ws) + "'");
 }
 
 double Num(const Row& row, const std::string& column) {
