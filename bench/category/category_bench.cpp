@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/floor_bench.h"
 #include "bench/support/pg_bench.h"
 #include "bench/support/raw_db.h"
 #include "frame/registration.h"
@@ -182,44 +183,13 @@ void RunFloor(benchmark::State& state, bool pg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  std::vector<bool> engines = {false};
-  if (!qev::bench::PgUrl().empty())
-    engines.push_back(true);
-  else
-    std::fprintf(stderr, "bench_category: QEV_PG_URL is not set; the PostgreSQL cases are skipped\n");
-  for (const bool pg : engines) {
-    const std::string e = pg ? "Postgres" : "Sqlite";
-    benchmark::RegisterBenchmark(("BM_TolTypeFloor" + e).c_str(), [pg](benchmark::State& s) { RunFloor(s, pg); })
-        ->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark(("BM_Rpt_Tol_Type" + e).c_str(), [pg](benchmark::State& s) { RunReport(s, pg, true); })
-        ->Unit(benchmark::kMillisecond)->Iterations(pg ? 1 : 3);  // a round trip per statement on PostgreSQL: slow
-    if (!pg || qev::bench::PgUnbatchedWanted())
-      benchmark::RegisterBenchmark(("BM_Rpt_Tol_Type" + e + "Unbatched").c_str(),
-                                   [pg](benchmark::State& s) { RunReport(s, pg, false); })
-          ->Unit(benchmark::kMillisecond)->Iterations(1);
-  }
-  try {
-    benchmark::RunSpecifiedBenchmarks();
-  } catch (const qev::RuntimeError& e) {
-    std::fprintf(stderr, "bench_category: %s\n", e.error().ToString().c_str());
-    return 1;
-  }
-  benchmark::Shutdown();
-  for (const bool pg : engines) {
-    const double* s = g_seconds[pg];
-    if (s[0] > 0 && s[1] > 0)
-      std::printf("Rpt_Tol_Type on %s (%d lines x 3 sources): %.3f s, floor %.3f s, ratio report/floor %.2f "
-                  "(target <= %s)\n",
-                  pg ? "PostgreSQL" : "SQLite", kLines, s[1], s[0], s[1] / s[0], pg ? "2" : "1.2");
-    if (s[0] > 0 && s[2] > 0)
-      std::printf("  without the calculation bracket %.3f s, ratio report/floor %.2f\n", s[2], s[2] / s[0]);
-  }
-  std::error_code ec;
-  for (const bool pg : engines) {
-    std::filesystem::remove_all(Set(pg).dir, ec);
-    delete &Set(pg);  // drops the PostgreSQL schemas
-  }
-  return 0;
+  return qev::bench::RunFloorBench(
+      argc, argv,
+      {"bench_category", "Rpt_Tol_Type", "BM_TolTypeFloor", std::to_string(kLines) + " lines", RunFloor, RunReport,
+       [](bool pg) -> const double* { return g_seconds[pg]; },
+       [](bool pg) {
+         std::error_code ec;
+         std::filesystem::remove_all(Set(pg).dir, ec);
+         delete &Set(pg);  // drops the PostgreSQL schemas
+       }});
 }

@@ -28,6 +28,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/support/floor_bench.h"
 #include "bench/support/pg_bench.h"
 #include "bench/support/raw_db.h"
 #include "frame/registration.h"
@@ -197,44 +198,13 @@ void RunFloor(benchmark::State& state, bool pg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  std::vector<bool> engines = {false};
-  if (!qev::bench::PgUrl().empty())
-    engines.push_back(true);
-  else
-    std::fprintf(stderr, "bench_stock: QEV_PG_URL is not set; the PostgreSQL cases are skipped\n");
-  for (const bool pg : engines) {
-    const std::string e = pg ? "Postgres" : "Sqlite";
-    benchmark::RegisterBenchmark(("BM_KcZzFloor" + e).c_str(), [pg](benchmark::State& s) { RunFloor(s, pg); })
-        ->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark(("BM_Rpt_Kc_Zz" + e).c_str(), [pg](benchmark::State& s) { RunReport(s, pg, true); })
-        ->Unit(benchmark::kMillisecond)->Iterations(pg ? 1 : 3);  // a round trip per statement on PostgreSQL: slow
-    if (!pg || qev::bench::PgUnbatchedWanted())
-      benchmark::RegisterBenchmark(("BM_Rpt_Kc_Zz" + e + "Unbatched").c_str(),
-                                   [pg](benchmark::State& s) { RunReport(s, pg, false); })
-          ->Unit(benchmark::kMillisecond)->Iterations(1);
-  }
-  try {
-    benchmark::RunSpecifiedBenchmarks();
-  } catch (const qev::RuntimeError& e) {
-    std::fprintf(stderr, "bench_stock: %s\n", e.error().ToString().c_str());
-    return 1;
-  }
-  benchmark::Shutdown();
-  for (const bool pg : engines) {
-    const double* s = g_seconds[pg];
-    if (s[0] > 0 && s[1] > 0)
-      std::printf("Rpt_Kc_Zz on %s (%d movements x 3 sources): %.3f s, floor %.3f s, ratio report/floor %.2f "
-                  "(target <= %s)\n",
-                  pg ? "PostgreSQL" : "SQLite", kRows, s[1], s[0], s[1] / s[0], pg ? "2" : "1.2");
-    if (s[0] > 0 && s[2] > 0)
-      std::printf("  without the calculation bracket %.3f s, ratio report/floor %.2f\n", s[2], s[2] / s[0]);
-  }
-  std::error_code ec;
-  for (const bool pg : engines) {
-    std::filesystem::remove_all(Set(pg).dir, ec);
-    delete &Set(pg);  // drops the PostgreSQL schemas
-  }
-  return 0;
+  return qev::bench::RunFloorBench(
+      argc, argv,
+      {"bench_stock", "Rpt_Kc_Zz", "BM_KcZzFloor", std::to_string(kRows) + " movements", RunFloor, RunReport,
+       [](bool pg) -> const double* { return g_seconds[pg]; },
+       [](bool pg) {
+         std::error_code ec;
+         std::filesystem::remove_all(Set(pg).dir, ec);
+         delete &Set(pg);  // drops the PostgreSQL schemas
+       }});
 }

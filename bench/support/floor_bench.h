@@ -1,0 +1,75 @@
+// The program of a benchmark that measures one report beside its floor (the
+// same figures by raw statements), on SQLite and, when QEV_PG_URL names a
+// server, on PostgreSQL: the report inside the calculation bracket, and
+// without it (on PostgreSQL only with QEV_BENCH_UNBATCHED=1: slow), then
+// the ratios printed after Google Benchmark's table.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/support/pg_bench.h"
+#include "platform/error.h"
+
+namespace qev::bench {
+
+struct FloorBench {
+  const char* program;     // "bench_category", for messages
+  const char* report;      // "Rpt_Tol_Type", for the benchmark names and the summary
+  const char* floor_name;  // the floor's benchmark name without the engine
+  std::string size;        // the data, for the summary: "2000 lines"
+  std::function<void(benchmark::State&, bool pg)> floor;
+  std::function<void(benchmark::State&, bool pg, bool batched)> run;
+  // Seconds per run of one engine: floor, report in the bracket, without.
+  std::function<const double*(bool pg)> seconds;
+  // Removes the engine's databases.
+  std::function<void(bool pg)> cleanup;
+};
+
+inline int RunFloorBench(int argc, char** argv, const FloorBench& b) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::vector<bool> engines = {false};
+  if (!PgUrl().empty())
+    engines.push_back(true);
+  else
+    std::fprintf(stderr, "%s: QEV_PG_URL is not set; the PostgreSQL cases are skipped\n", b.program);
+  for (const bool pg : engines) {
+    const std::string e = pg ? "Postgres" : "Sqlite";
+    const std::string name = std::string("BM_") + b.report + e;
+    benchmark::RegisterBenchmark((b.floor_name + e).c_str(),
+                                 [&b, pg](benchmark::State& s) { b.floor(s, pg); })
+        ->Unit(benchmark::kMillisecond)->Iterations(3);
+    benchmark::RegisterBenchmark(name.c_str(), [&b, pg](benchmark::State& s) { b.run(s, pg, true); })
+        ->Unit(benchmark::kMillisecond)->Iterations(pg ? 1 : 3);  // a round trip per statement on PostgreSQL: slow
+    if (!pg || PgUnbatchedWanted())
+      benchmark::RegisterBenchmark((name + "Unbatched").c_str(),
+                                   [&b, pg](benchmark::State& s) { b.run(s, pg, false); })
+          ->Unit(benchmark::kMillisecond)->Iterations(1);
+  }
+  try {
+    benchmark::RunSpecifiedBenchmarks();
+  } catch (const RuntimeError& e) {
+    std::fprintf(stderr, "%s: %s\n", b.program, e.error().ToString().c_str());
+    return 1;
+  }
+  benchmark::Shutdown();
+  for (const bool pg : engines) {
+    const double* s = b.seconds(pg);
+    if (s[0] > 0 && s[1] > 0)
+      std::printf("%s on %s (%s x 3 sources): %.3f s, floor %.3f s, ratio report/floor %.2f "
+                  "(target <= %s)\n",
+                  b.report, pg ? "PostgreSQL" : "SQLite", b.size.c_str(), s[1], s[0], s[1] / s[0],
+                  pg ? "2" : "1.2");
+    if (s[0] > 0 && s[2] > 0)
+      std::printf("  without the calculation bracket %.3f s, ratio report/floor %.2f\n", s[2], s[2] / s[0]);
+  }
+  for (const bool pg : engines) b.cleanup(pg);
+  return 0;
+}
+
+}  // namespace qev::bench
