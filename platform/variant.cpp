@@ -150,18 +150,15 @@ std::string FormatDouble(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
   if (value == 0) return "0";  // also -0
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", value);
-  std::string text(buf);
-  // Drop the trailing zeros of the mantissa, and the point if nothing follows.
-  size_t exp = text.find('E');
-  std::string mantissa = text.substr(0, exp);
-  std::string exponent = exp == std::string::npos ? "" : text.substr(exp);
-  if (mantissa.find('.') != std::string::npos) {
-    while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
-    if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
-  }
-  return mantissa + exponent;
+  // Fifteen significant digits, the shortest of "%.15G": to_chars with a
+  // precision writes exactly what printf's %.15g writes (trailing zeros of
+  // the mantissa and a bare point already dropped) without printf's
+  // formatting machinery; every figure a report writes passes through here.
+  char buf[32];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+  for (char* p = buf; p != res.ptr; ++p)
+    if (*p == 'e') *p = 'E';
+  return std::string(buf, res.ptr);
 }
 
 bool ParseNumber(std::string_view text, double* out) {
