@@ -209,6 +209,10 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
     const int64_t calls = counting->calls();
     ASSERT_GT(calls, 2);
     per_case += std::string(" ") + c.cls + "." + c.method + "=" + std::to_string(calls);
+    // For a report that traps per phase: the phase (procedure) each failing
+    // call was reported in, and how many calls the run made after it.
+    std::vector<std::string> phase_of(static_cast<size_t>(calls) + 1);
+    std::vector<int64_t> calls_after(static_cast<size_t>(calls) + 1);
     for (int64_t k = 1; k <= calls; ++k) {
       SCOPED_TRACE("failing call " + std::to_string(k));
       auto plan = std::make_shared<host::FaultPlan>(k);
@@ -226,6 +230,10 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
         EXPECT_EQ(text.rfind("Error " + std::to_string(injected.number) + " in " + c.cls + ".", 0), 0u) << text;
         EXPECT_NE(text.find("(source " + injected.source + "): " + injected.description), std::string::npos)
             << text;
+        const size_t dot = std::string("Error ").size() + std::to_string(injected.number).size() +
+                           std::string(" in ").size() + std::string(c.cls).size();
+        phase_of[k] = text.substr(dot + 1, text.find(' ', dot) - dot - 1);
+        calls_after[k] = plan->calls() - k;
       } else {
         EXPECT_EQ(caught.number, injected.number);
         EXPECT_EQ(caught.source, injected.source);
@@ -240,6 +248,19 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
       const Variant result = Run(c, report, host());
       ASSERT_EQ(Outcome(c, result), alone);
       ++pairs;
+    }
+    if (!c.traps) continue;
+    // The phases are the procedures that trap. A failure in the method's
+    // own steps ends the call there; a failure inside a procedure it calls
+    // is reported by that procedure and the calculation goes on, so calls
+    // follow it unless it came in the procedure that makes the last call.
+    for (int64_t k = 1; k <= calls; ++k) {
+      SCOPED_TRACE("failing call " + std::to_string(k) + " in " + phase_of[k]);
+      if (phase_of[k] == c.method) {
+        EXPECT_EQ(calls_after[k], 0);
+      } else if (phase_of[k] != phase_of[calls]) {
+        EXPECT_GT(calls_after[k], 0);
+      }
     }
   }
   std::printf("%s: %ld (report, failing call) pairs:%s\n", pg() ? "PostgreSQL" : "SQLite", pairs,
