@@ -2,6 +2,7 @@
 
 #include "host/row_order.h"
 
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -11,14 +12,19 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/column_types.h"
 #include "host/dialect.h"
+#include "host/host.h"
 #include "host/postgres_database.h"
 #include "host/sql_text.h"
 #include "host/sqlite_database.h"
@@ -296,11 +302,191 @@ bool IsTextType(SQLSMALLINT t) {
          t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
 }
 
+// TCP keepalives of psqlODBC connections, when neither the connection
+// string nor its DSN chooses them: a server that dies (or a network that
+// drops the connection without a word) is noticed after about two minutes
+// of silence instead of the hours of the system's default, so that a
+// calculation waiting on it ends with an error instead of hanging. A
+// statement that runs long keeps the connection alive: the server's kernel
+// answers the probes.
+constexpr int kKeepaliveIdleSeconds = 30;
+constexpr int kKeepaliveIntervalSeconds = 10;
+
+// The value of `key` (any letter case) in an ODBC connection string,
+// without the braces of a braced value; nullopt when it is not there.
+std::optional<std::string> AttributeOf(std::string_view connection, std::string_view key) {
+  size_t pos = 0;
+  while (pos < connection.size()) {
+    const size_t eq = connection.find('=', pos);
+    if (eq == std::string_view::npos) break;
+    std::string_view name = connection.substr(pos, eq - pos);
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    size_t value = eq + 1;
+    while (value < connection.size() && (connection[value] == ' ' || connection[value] == '\t'))
+      ++value;
+    std::string text;
+    size_t end = value;
+    if (end < connection.size() && connection[end] == '{') {
+      // A braced value may hold ';'; a doubled '}' stands for one.
+      for (++end; end < connection.size(); ++end) {
+        if (connection[end] == '}') {
+          if (end + 1 < connection.size() && connection[end + 1] == '}') {
+            text.push_back('}');
+            ++end;
+            continue;
+          }
+          ++end;
+          break;
+        }
+        text.push_back(connection[end]);
+      }
+      end = std::min(connection.find(';', end), connection.size());
+    } else {
+      end = std::min(connection.find(';', value), connection.size());
+      text.assign(connection.substr(value, end - value));
+      while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    }
+    if (EqualsNoCase(name, key)) return text;
+    pos = end + 1;
+  }
+  return std::nullopt;
+}
+
+// An entry of the driver manager's odbc.ini (`section` a DSN) or
+// odbcinst.ini (`section` a driver); "" when there is none.
+std::string ProfileEntry(const std::string& section, const char* key, const char* file) {
+  char buf[1024] = {};
+  if (SQLGetPrivateProfileString(section.c_str(), key, "", buf, sizeof buf, file) <= 0) return "";
+  return std::string(buf, strnlen(buf, sizeof buf));
+}
+
+// `connection` with psqlODBC's keepalive attributes added when its driver
+// (named by Driver=, or by the DSN's entry) is psqlODBC and neither the
+// string nor the DSN sets KeepaliveTime, KeepaliveInterval or libpq's own
+// keepalive options (pqopt). Other drivers get the string as it is: their
+// attribute names are their own.
+std::string WithKeepalives(const std::string& connection) {
+  auto chooses = [](const std::function<std::string(const char*)>& get) {
+    return !get("KeepaliveTime").empty() || !get("KeepaliveInterval").empty() ||
+           ToLowerAscii(get("pqopt")).find("keepalives") != std::string::npos;
+  };
+  auto in_string = [&](const char* key) { return AttributeOf(connection, key).value_or(""); };
+  if (chooses(in_string)) return connection;
+  std::string driver = in_string("Driver");
+  const std::string dsn = in_string("DSN");
+  if (driver.empty() && !dsn.empty()) {
+    auto in_dsn = [&](const char* key) { return ProfileEntry(dsn, key, "odbc.ini"); };
+    if (chooses(in_dsn)) return connection;
+    driver = in_dsn("Driver");
+  }
+  if (driver.empty()) return connection;
+  // A driver is named by its odbcinst.ini section or by its library's path.
+  std::string library = driver.find('/') == std::string::npos
+                            ? ProfileEntry(driver, "Driver", "odbcinst.ini")
+                            : driver;
+  if (library.empty()) library = driver;
+  const std::string file = ToLowerAscii(library.substr(library.rfind('/') + 1));
+  if (!file.starts_with("psqlodbc")) return connection;
+  std::string out = connection;
+  while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+  if (!out.empty() && out.back() != ';') out.push_back(';');
+  return out + "KeepaliveTime=" + std::to_string(kKeepaliveIdleSeconds) +
+         ";KeepaliveInterval=" + std::to_string(kKeepaliveIntervalSeconds);
+}
+
+// Ends statements at the statement timeout for a driver that does not
+// bound them itself: the SQLite ODBC driver accepts SQL_ATTR_QUERY_TIMEOUT
+// and forgets it (it reads back as 0), so that a statement would run for
+// hours. A thread of the database's own calls SQLCancel at the deadline,
+// the one call ODBC allows on a statement that another thread is running;
+// the driver ends the statement with an error (SQLite's "interrupted").
+class Watchdog {
+ public:
+  Watchdog() = default;
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Watches `h` until Disarm: cancelled at `deadline`.
+  void Arm(SQLHSTMT h, std::chrono::steady_clock::time_point deadline) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    h_ = h;
+    deadline_ = deadline;
+    fired_ = false;
+    cv_.notify_all();
+  }
+  // The statement now running on behalf of the watched one (the same
+  // deadline).
+  void Retarget(SQLHSTMT h) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (h_ != SQL_NULL_HSTMT) h_ = h;
+  }
+  // Stops watching; true when the deadline cancelled the statement. Once
+  // this returns, no cancel reaches the handle.
+  bool Disarm() {
+    std::lock_guard<std::mutex> lock(mu_);
+    h_ = SQL_NULL_HSTMT;
+    return std::exchange(fired_, false);
+  }
+  // Whether the statement watched now was cancelled at its deadline.
+  bool fired() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return fired_;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mu_);
+    while (!stop_) {
+      if (h_ == SQL_NULL_HSTMT) {
+        cv_.wait(lock);
+      } else if (std::chrono::steady_clock::now() >= deadline_) {
+        SQLCancel(h_);
+        fired_ = true;
+        h_ = SQL_NULL_HSTMT;
+      } else {
+        cv_.wait_until(lock, deadline_);
+      }
+    }
+  }
+
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::thread thread_;
+  SQLHSTMT h_ = SQL_NULL_HSTMT;
+  std::chrono::steady_clock::time_point deadline_;
+  bool fired_ = false;
+  bool stop_ = false;
+};
+
+// Disarms the watchdog on every path out of a statement.
+class WatchScope {
+ public:
+  explicit WatchScope(Watchdog* w) : w_(w) {}
+  ~WatchScope() {
+    if (w_ != nullptr) w_->Disarm();
+  }
+  WatchScope(const WatchScope&) = delete;
+  WatchScope& operator=(const WatchScope&) = delete;
+
+ private:
+  Watchdog* w_;
+};
+
 class OdbcDatabase final : public Database {
  public:
   explicit OdbcDatabase(const std::string& connection)
       : source_(kOdbcSource),
-        connection_string_(connection),
+        connection_string_(WithKeepalives(connection)),
         shown_connection_(MaskOdbcPassword(connection)) {
     ConnectLocked();
   }
@@ -366,6 +552,7 @@ class OdbcDatabase final : public Database {
   // on each statement before it runs; a part of a second counts as one.
   void SetStatementTimeout(std::chrono::milliseconds limit) override {
     std::lock_guard<std::mutex> lock(mu_);
+    timeout_ = limit.count() <= 0 ? std::chrono::milliseconds(0) : limit;
     timeout_seconds_ = limit.count() <= 0 ? 0 : (limit.count() + 999) / 1000;
   }
 
@@ -496,6 +683,17 @@ class OdbcDatabase final : public Database {
     std::string message = DescribeDiagnostics(records, rc);
     if (broken_)
       message = "Lost the connection to '" + shown_connection_ + "': " + message;
+    // The driver ended the statement at SQL_ATTR_QUERY_TIMEOUT: HYT00 by
+    // ODBC's rules; psqlODBC passes on the server's query_canceled (57014)
+    // of the statement_timeout it sets, some drivers say "operation
+    // canceled" (HY008).
+    else if (timeout_seconds_ > 0 &&
+             (watchdog_.fired() ||
+              std::any_of(records.begin(), records.end(), [](const DiagRecord& r) {
+                return r.state == "HYT00" || r.state == "57014" || r.state == "HY008";
+              })))
+      message = "Statement ended: it ran longer than the " + StatementTimeoutText(timeout_) +
+                " (" + message + ")";
     Raise(kErrDatabase, message + st.Describe(), source_);
   }
 
@@ -890,8 +1088,8 @@ class OdbcDatabase final : public Database {
     StatementHandle* s = PrepareLocked(st, text, &owned, &schema_change);
     CloseGuard guard(s->h);
     BindParamsLocked(st, s);
-    SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT,
-                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
+    const bool watched = BoundStatementLocked(s->h);
+    WatchScope watch(watched ? &watchdog_ : nullptr);
     SQLRETURN rc = SQLExecute(s->h);
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) RaiseStatementError(st, s->h, rc);
     if (schema_change) {
@@ -930,6 +1128,7 @@ class OdbcDatabase final : public Database {
                     source_);
             SQLFreeStmt(s->h, SQL_CLOSE);
             FetchValueByValueLocked(st, text, s, result, max_rows);
+            if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
             return;
           }
           result->cells.push_back(std::move(v));
@@ -937,6 +1136,30 @@ class OdbcDatabase final : public Database {
         ++result->row_count;
       }
     }
+    // A cancel between two fetches may have ended the rows early.
+    if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
+  }
+
+  // Bounds the statement on `h` by the statement timeout: the driver's
+  // SQL_ATTR_QUERY_TIMEOUT, or the watchdog (armed here) when the driver
+  // does not keep that attribute. True when the watchdog watches it.
+  bool BoundStatementLocked(SQLHSTMT h) {
+    SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
+    if (timeout_seconds_ == 0) return false;
+    SQLULEN kept = 0;
+    if (SQL_SUCCEEDED(SQLGetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, &kept, 0, nullptr)) &&
+        kept == static_cast<SQLULEN>(timeout_seconds_))
+      return false;
+    watchdog_.Arm(h, std::chrono::steady_clock::now() + timeout_);
+    return true;
+  }
+
+  [[noreturn]] void RaiseTimedOut(const Statement& st) {
+    Raise(kErrDatabase,
+          "Statement ended: it ran longer than the " + StatementTimeoutText(timeout_) +
+              st.Describe(),
+          source_);
   }
 
   // Runs the statement again on a handle of its own and reads each value
@@ -955,6 +1178,9 @@ class OdbcDatabase final : public Database {
     }
     once->param_count = s->param_count;
     CloseGuard guard(once->h);
+    SQLSetStmtAttr(once->h, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
+    watchdog_.Retarget(once->h);
     BindParamsLocked(st, once.get());
     if (utf8_) {
       rc = SQLExecDirect(once->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
@@ -1203,12 +1429,14 @@ class OdbcDatabase final : public Database {
   std::string dialect_ = "odbc";
   std::string database_file_;
   std::mutex mu_;
+  std::chrono::milliseconds timeout_{0};  // as the caller set it, for messages
   int64_t timeout_seconds_ = 0;  // 0: no bound
   SQLHDBC dbc_ = SQL_NULL_HDBC;  // closed after the cache's statements
   bool broken_ = false;
   bool utf8_ = false;  // narrow calls with UTF-8 text (see DetectTextCallsLocked)
   BasicStatementCache<OdbcStatementPtr> cache_{kStatementCacheSize};
   ColumnTypeCache column_types_;
+  Watchdog watchdog_;  // ends statements the driver does not bound (see Watchdog)
 };
 
 }  // namespace
