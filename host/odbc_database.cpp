@@ -2,10 +2,12 @@
 
 #include "host/row_order.h"
 
+#include <dlfcn.h>
 #include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -24,6 +26,7 @@
 
 #include "host/column_types.h"
 #include "host/dialect.h"
+#include "host/exact_sum.h"
 #include "host/host.h"
 #include "host/postgres_database.h"
 #include "host/sql_text.h"
@@ -191,7 +194,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 // How a result column is read.
 // kInferred: a SQLite expression column, which has no declared type: its
 // text is read as the integer or real it spells, as SQLite stored it.
-enum class Kind { kInteger, kDouble, kDecimal, kTimestamp, kText, kBit, kInferred };
+// kSqliteDate: a SQLite column declared as a date or time stamp (date,
+// datetime, timestamp), which holds text: a date when the text is one, as
+// the native engine reads it (a midnight then shows as the date alone).
+enum class Kind { kInteger, kDouble, kDecimal, kTimestamp, kText, kBit, kInferred, kSqliteDate };
 
 struct Column {
   std::string name;
@@ -297,6 +303,18 @@ Variant InferredValue(std::string text) {
   return Variant(std::move(text));
 }
 
+// The value of a column read as text: by its spelling for a SQLite
+// expression, a date where a SQLite date column holds one, else the text.
+Variant TextValue(Kind kind, std::string text) {
+  if (kind == Kind::kInferred) return InferredValue(std::move(text));
+  if (kind == Kind::kSqliteDate) {
+    Date date;
+    if (ParseDate(text, &date)) return Variant(date);
+    return InferredValue(std::move(text));  // no date after all: as stored
+  }
+  return Variant(std::move(text));
+}
+
 bool IsTextType(SQLSMALLINT t) {
   return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
          t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
@@ -361,24 +379,39 @@ std::string ProfileEntry(const std::string& section, const char* key, const char
   return std::string(buf, strnlen(buf, sizeof buf));
 }
 
-// `connection` with psqlODBC's keepalive attributes added when its driver
-// (named by Driver=, or by the DSN's entry) is psqlODBC and neither the
-// string nor the DSN sets KeepaliveTime, KeepaliveInterval or libpq's own
-// keepalive options (pqopt). Other drivers get the string as it is: their
-// attribute names are their own.
-std::string WithKeepalives(const std::string& connection) {
-  auto chooses = [](const std::function<std::string(const char*)>& get) {
-    return !get("KeepaliveTime").empty() || !get("KeepaliveInterval").empty() ||
-           ToLowerAscii(get("pqopt")).find("keepalives") != std::string::npos;
-  };
+// The path of the SQLite extension with the host's exact sum() and total()
+// (built beside this library), "" when it is not there.
+std::string ExactSumsExtension() {
+  Dl_info dl{};
+  if (dladdr(reinterpret_cast<const void*>(&OpenOdbcDatabase), &dl) == 0 ||
+      dl.dli_fname == nullptr)
+    return "";
+  std::string path = dl.dli_fname;
+  path = path.substr(0, path.rfind('/') + 1) + "libqev_sqlite_sums.so";
+  return ::access(path.c_str(), R_OK) == 0 ? path : "";
+}
+
+// `connection` with what the engine adds for the two drivers it knows,
+// when the string (or its DSN) does not say otherwise. The driver is named
+// by Driver= or by the DSN's entry; other drivers get the string as it is,
+// since their attribute names are their own.
+//  - psqlODBC: TCP keepalives (KeepaliveTime, KeepaliveInterval), unless
+//    those or libpq's own keepalive options (pqopt) are set.
+//  - The SQLite ODBC driver: the extension with the host's exact sums
+//    (LoadExt), so that sums are the decimals the values stand for, as on
+//    the native SQLite engine, which registers them on its own connection.
+std::string WithDriverAttributes(const std::string& connection) {
   auto in_string = [&](const char* key) { return AttributeOf(connection, key).value_or(""); };
-  if (chooses(in_string)) return connection;
+  std::function<std::string(const char*)> get = in_string;
   std::string driver = in_string("Driver");
   const std::string dsn = in_string("DSN");
   if (driver.empty() && !dsn.empty()) {
-    auto in_dsn = [&](const char* key) { return ProfileEntry(dsn, key, "odbc.ini"); };
-    if (chooses(in_dsn)) return connection;
-    driver = in_dsn("Driver");
+    // A key in the string overrides the DSN's.
+    get = [&, in_string](const char* key) {
+      std::string v = in_string(key);
+      return v.empty() ? ProfileEntry(dsn, key, "odbc.ini") : v;
+    };
+    driver = get("Driver");
   }
   if (driver.empty()) return connection;
   // A driver is named by its odbcinst.ini section or by its library's path.
@@ -387,12 +420,21 @@ std::string WithKeepalives(const std::string& connection) {
                             : driver;
   if (library.empty()) library = driver;
   const std::string file = ToLowerAscii(library.substr(library.rfind('/') + 1));
-  if (!file.starts_with("psqlodbc")) return connection;
+  std::string added;
+  if (file.starts_with("psqlodbc")) {
+    if (get("KeepaliveTime").empty() && get("KeepaliveInterval").empty() &&
+        ToLowerAscii(get("pqopt")).find("keepalives") == std::string::npos)
+      added = "KeepaliveTime=" + std::to_string(kKeepaliveIdleSeconds) +
+              ";KeepaliveInterval=" + std::to_string(kKeepaliveIntervalSeconds);
+  } else if (file.starts_with("libsqlite3odbc") && ExactSqliteSums() && get("LoadExt").empty()) {
+    const std::string extension = ExactSumsExtension();
+    if (!extension.empty()) added = "LoadExt=" + extension;
+  }
+  if (added.empty()) return connection;
   std::string out = connection;
   while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
   if (!out.empty() && out.back() != ';') out.push_back(';');
-  return out + "KeepaliveTime=" + std::to_string(kKeepaliveIdleSeconds) +
-         ";KeepaliveInterval=" + std::to_string(kKeepaliveIntervalSeconds);
+  return out + added;
 }
 
 // Ends statements at the statement timeout for a driver that does not
@@ -486,7 +528,7 @@ class OdbcDatabase final : public Database {
  public:
   explicit OdbcDatabase(const std::string& connection)
       : source_(kOdbcSource),
-        connection_string_(WithKeepalives(connection)),
+        connection_string_(WithDriverAttributes(connection)),
         shown_connection_(MaskOdbcPassword(connection)) {
     ConnectLocked();
   }
@@ -903,6 +945,8 @@ class OdbcDatabase final : public Database {
   static Kind SqliteKindOf(const Column& col) {
     const std::string& t = col.type_name;
     if (t.empty()) return Kind::kInferred;
+    if (t.find("DATE") != std::string::npos || t.find("TIMESTAMP") != std::string::npos)
+      return Kind::kSqliteDate;
     if (t.find("INT") != std::string::npos) return Kind::kInteger;
     if (t.find("CHAR") != std::string::npos || t.find("CLOB") != std::string::npos ||
         t.find("TEXT") != std::string::npos || t.find("BLOB") != std::string::npos || t == "?")
@@ -910,9 +954,7 @@ class OdbcDatabase final : public Database {
     if (t.find("REAL") != std::string::npos || t.find("FLOA") != std::string::npos ||
         t.find("DOUB") != std::string::npos)
       return Kind::kDouble;
-    if (col.sql_type == SQL_TYPE_DATE || col.sql_type == SQL_TYPE_TIMESTAMP ||
-        col.sql_type == SQL_TYPE_TIME || col.sql_type == SQL_DATE || col.sql_type == SQL_TIMESTAMP)
-      return Kind::kText;
+    if (col.sql_type == SQL_TYPE_TIME) return Kind::kText;
     return Kind::kDecimal;
   }
 
@@ -981,6 +1023,7 @@ class OdbcDatabase final : public Database {
           break;
         case Kind::kBit: col.c_type = SQL_C_BIT; col.width = sizeof(SQLCHAR); break;
         case Kind::kInferred:
+        case Kind::kSqliteDate:
         case Kind::kText: {
           SQLULEN chars = col.size == 0 || col.size > kMaxBoundChars ? kMaxBoundChars : col.size;
           // Room for characters outside the Basic Multilingual Plane, which
@@ -1064,14 +1107,15 @@ class OdbcDatabase final : public Database {
       }
       case Kind::kBit: *out = Variant(*p != 0); return true;
       case Kind::kText:
-      case Kind::kInferred: {
+      case Kind::kInferred:
+      case Kind::kSqliteDate: {
         if (ind == SQL_NO_TOTAL || ind >= col.width) return false;
         std::string text =
             col.c_type == SQL_C_CHAR
                 ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(ind))
                 : FromWide(reinterpret_cast<const SQLWCHAR*>(p),
                            static_cast<size_t>(ind) / sizeof(SQLWCHAR));
-        *out = col.kind == Kind::kInferred ? InferredValue(std::move(text)) : Variant(std::move(text));
+        *out = TextValue(col.kind, std::move(text));
         return true;
       }
     }
@@ -1198,8 +1242,9 @@ class OdbcDatabase final : public Database {
       for (size_t c = 0; c < columns.size(); ++c) {
         const SQLUSMALLINT n = static_cast<SQLUSMALLINT>(c + 1);
         const Column& col = columns[c];
-        if (col.kind != Kind::kText && col.kind != Kind::kInferred &&
-            !(col.kind == Kind::kDecimal && col.c_type == SQL_C_CHAR)) {
+        const bool text = col.kind == Kind::kText || col.kind == Kind::kInferred ||
+                          col.kind == Kind::kSqliteDate;
+        if (!text && !(col.kind == Kind::kDecimal && col.c_type == SQL_C_CHAR)) {
           // Fixed-size values come whole in one call.
           Column one = col;
           one.buffer.assign(static_cast<size_t>(col.width), 0);
@@ -1241,10 +1286,8 @@ class OdbcDatabase final : public Database {
           const std::string& t = whole;
           double v = 0;
           result->cells.push_back(ParseWhole(std::string_view(t), &v) ? DecimalValue(v) : Variant(t));
-        } else if (col.kind == Kind::kInferred) {
-          result->cells.push_back(InferredValue(std::move(whole)));
         } else {
-          result->cells.push_back(Variant(std::move(whole)));
+          result->cells.push_back(TextValue(col.kind, std::move(whole)));
         }
       }
       ++result->row_count;
