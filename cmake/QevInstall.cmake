@@ -10,6 +10,7 @@
 #   lib/libqev_rptcal.a             report classes, linked in   qevRptCalLib::reports
 #   lib/libqevRptCalLib.so          report component library (loaded by ProgID)
 #   lib/libqevActiveXLib.so         utility component library (loaded by ProgID)
+#   lib/libqev_sqlite_sums.so       exact sums for the SQLite ODBC driver (LoadExt)
 #   lib/qev/classes.reg             the ProgIDs of both, relative to lib/
 #   lib/cmake/qevRptCalLib/         the CMake package
 #   lib/pkgconfig/qevRptCalLib.pc
@@ -43,7 +44,7 @@ install(TARGETS qev_platform qev_host qev_schema qev_utility qev_rptcal
         EXPORT qevRptCalLibTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(TARGETS qevRptCalLib qevActiveXLib LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS qevRptCalLib qevActiveXLib qev_sqlite_sums LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS rptcalc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The public headers: what a host needs to create components, hand them the

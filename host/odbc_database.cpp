@@ -2,23 +2,32 @@
 
 #include "host/row_order.h"
 
+#include <dlfcn.h>
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/column_types.h"
 #include "host/dialect.h"
+#include "host/exact_sum.h"
+#include "host/host.h"
 #include "host/postgres_database.h"
 #include "host/sql_text.h"
 #include "host/sqlite_database.h"
@@ -185,7 +194,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 // How a result column is read.
 // kInferred: a SQLite expression column, which has no declared type: its
 // text is read as the integer or real it spells, as SQLite stored it.
-enum class Kind { kInteger, kDouble, kDecimal, kTimestamp, kText, kBit, kInferred };
+// kSqliteDate: a SQLite column declared as a date or time stamp (date,
+// datetime, timestamp), which holds text: a date when the text is one, as
+// the native engine reads it (a midnight then shows as the date alone).
+enum class Kind { kInteger, kDouble, kDecimal, kTimestamp, kText, kBit, kInferred, kSqliteDate };
 
 struct Column {
   std::string name;
@@ -291,16 +303,232 @@ Variant InferredValue(std::string text) {
   return Variant(std::move(text));
 }
 
+// The value of a column read as text: by its spelling for a SQLite
+// expression, a date where a SQLite date column holds one, else the text.
+Variant TextValue(Kind kind, std::string text) {
+  if (kind == Kind::kInferred) return InferredValue(std::move(text));
+  if (kind == Kind::kSqliteDate) {
+    Date date;
+    if (ParseDate(text, &date)) return Variant(date);
+    return InferredValue(std::move(text));  // no date after all: as stored
+  }
+  return Variant(std::move(text));
+}
+
 bool IsTextType(SQLSMALLINT t) {
   return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
          t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
 }
 
+// TCP keepalives of psqlODBC connections, when neither the connection
+// string nor its DSN chooses them: a server that dies (or a network that
+// drops the connection without a word) is noticed after about two minutes
+// of silence instead of the hours of the system's default, so that a
+// calculation waiting on it ends with an error instead of hanging. A
+// statement that runs long keeps the connection alive: the server's kernel
+// answers the probes.
+constexpr int kKeepaliveIdleSeconds = 30;
+constexpr int kKeepaliveIntervalSeconds = 10;
+
+// The value of `key` (any letter case) in an ODBC connection string,
+// without the braces of a braced value; nullopt when it is not there.
+std::optional<std::string> AttributeOf(std::string_view connection, std::string_view key) {
+  size_t pos = 0;
+  while (pos < connection.size()) {
+    const size_t eq = connection.find('=', pos);
+    if (eq == std::string_view::npos) break;
+    std::string_view name = connection.substr(pos, eq - pos);
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    size_t value = eq + 1;
+    while (value < connection.size() && (connection[value] == ' ' || connection[value] == '\t'))
+      ++value;
+    std::string text;
+    size_t end = value;
+    if (end < connection.size() && connection[end] == '{') {
+      // A braced value may hold ';'; a doubled '}' stands for one.
+      for (++end; end < connection.size(); ++end) {
+        if (connection[end] == '}') {
+          if (end + 1 < connection.size() && connection[end + 1] == '}') {
+            text.push_back('}');
+            ++end;
+            continue;
+          }
+          ++end;
+          break;
+        }
+        text.push_back(connection[end]);
+      }
+      end = std::min(connection.find(';', end), connection.size());
+    } else {
+      end = std::min(connection.find(';', value), connection.size());
+      text.assign(connection.substr(value, end - value));
+      while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    }
+    if (EqualsNoCase(name, key)) return text;
+    pos = end + 1;
+  }
+  return std::nullopt;
+}
+
+// An entry of the driver manager's odbc.ini (`section` a DSN) or
+// odbcinst.ini (`section` a driver); "" when there is none.
+std::string ProfileEntry(const std::string& section, const char* key, const char* file) {
+  char buf[1024] = {};
+  if (SQLGetPrivateProfileString(section.c_str(), key, "", buf, sizeof buf, file) <= 0) return "";
+  return std::string(buf, strnlen(buf, sizeof buf));
+}
+
+// The path of the SQLite extension with the host's exact sum() and total()
+// (built beside this library), "" when it is not there.
+std::string ExactSumsExtension() {
+  Dl_info dl{};
+  if (dladdr(reinterpret_cast<const void*>(&OpenOdbcDatabase), &dl) == 0 ||
+      dl.dli_fname == nullptr)
+    return "";
+  std::string path = dl.dli_fname;
+  path = path.substr(0, path.rfind('/') + 1) + "libqev_sqlite_sums.so";
+  return ::access(path.c_str(), R_OK) == 0 ? path : "";
+}
+
+// `connection` with what the engine adds for the two drivers it knows,
+// when the string (or its DSN) does not say otherwise. The driver is named
+// by Driver= or by the DSN's entry; other drivers get the string as it is,
+// since their attribute names are their own.
+//  - psqlODBC: TCP keepalives (KeepaliveTime, KeepaliveInterval), unless
+//    those or libpq's own keepalive options (pqopt) are set.
+//  - The SQLite ODBC driver: the extension with the host's exact sums
+//    (LoadExt), so that sums are the decimals the values stand for, as on
+//    the native SQLite engine, which registers them on its own connection.
+std::string WithDriverAttributes(const std::string& connection) {
+  auto in_string = [&](const char* key) { return AttributeOf(connection, key).value_or(""); };
+  std::function<std::string(const char*)> get = in_string;
+  std::string driver = in_string("Driver");
+  const std::string dsn = in_string("DSN");
+  if (driver.empty() && !dsn.empty()) {
+    // A key in the string overrides the DSN's.
+    get = [&, in_string](const char* key) {
+      std::string v = in_string(key);
+      return v.empty() ? ProfileEntry(dsn, key, "odbc.ini") : v;
+    };
+    driver = get("Driver");
+  }
+  if (driver.empty()) return connection;
+  // A driver is named by its odbcinst.ini section or by its library's path.
+  std::string library = driver.find('/') == std::string::npos
+                            ? ProfileEntry(driver, "Driver", "odbcinst.ini")
+                            : driver;
+  if (library.empty()) library = driver;
+  const std::string file = ToLowerAscii(library.substr(library.rfind('/') + 1));
+  std::string added;
+  if (file.starts_with("psqlodbc")) {
+    if (get("KeepaliveTime").empty() && get("KeepaliveInterval").empty() &&
+        ToLowerAscii(get("pqopt")).find("keepalives") == std::string::npos)
+      added = "KeepaliveTime=" + std::to_string(kKeepaliveIdleSeconds) +
+              ";KeepaliveInterval=" + std::to_string(kKeepaliveIntervalSeconds);
+  } else if (file.starts_with("libsqlite3odbc") && ExactSqliteSums() && get("LoadExt").empty()) {
+    const std::string extension = ExactSumsExtension();
+    if (!extension.empty()) added = "LoadExt=" + extension;
+  }
+  if (added.empty()) return connection;
+  std::string out = connection;
+  while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+  if (!out.empty() && out.back() != ';') out.push_back(';');
+  return out + added;
+}
+
+// Ends statements at the statement timeout for a driver that does not
+// bound them itself: the SQLite ODBC driver accepts SQL_ATTR_QUERY_TIMEOUT
+// and forgets it (it reads back as 0), so that a statement would run for
+// hours. A thread of the database's own calls SQLCancel at the deadline,
+// the one call ODBC allows on a statement that another thread is running;
+// the driver ends the statement with an error (SQLite's "interrupted").
+class Watchdog {
+ public:
+  Watchdog() = default;
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Watches `h` until Disarm: cancelled at `deadline`.
+  void Arm(SQLHSTMT h, std::chrono::steady_clock::time_point deadline) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    h_ = h;
+    deadline_ = deadline;
+    fired_ = false;
+    cv_.notify_all();
+  }
+  // The statement now running on behalf of the watched one (the same
+  // deadline).
+  void Retarget(SQLHSTMT h) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (h_ != SQL_NULL_HSTMT) h_ = h;
+  }
+  // Stops watching; true when the deadline cancelled the statement. Once
+  // this returns, no cancel reaches the handle.
+  bool Disarm() {
+    std::lock_guard<std::mutex> lock(mu_);
+    h_ = SQL_NULL_HSTMT;
+    return std::exchange(fired_, false);
+  }
+  // Whether the statement watched now was cancelled at its deadline.
+  bool fired() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return fired_;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mu_);
+    while (!stop_) {
+      if (h_ == SQL_NULL_HSTMT) {
+        cv_.wait(lock);
+      } else if (std::chrono::steady_clock::now() >= deadline_) {
+        SQLCancel(h_);
+        fired_ = true;
+        h_ = SQL_NULL_HSTMT;
+      } else {
+        cv_.wait_until(lock, deadline_);
+      }
+    }
+  }
+
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::thread thread_;
+  SQLHSTMT h_ = SQL_NULL_HSTMT;
+  std::chrono::steady_clock::time_point deadline_;
+  bool fired_ = false;
+  bool stop_ = false;
+};
+
+// Disarms the watchdog on every path out of a statement.
+class WatchScope {
+ public:
+  explicit WatchScope(Watchdog* w) : w_(w) {}
+  ~WatchScope() {
+    if (w_ != nullptr) w_->Disarm();
+  }
+  WatchScope(const WatchScope&) = delete;
+  WatchScope& operator=(const WatchScope&) = delete;
+
+ private:
+  Watchdog* w_;
+};
+
 class OdbcDatabase final : public Database {
  public:
   explicit OdbcDatabase(const std::string& connection)
       : source_(kOdbcSource),
-        connection_string_(connection),
+        connection_string_(WithDriverAttributes(connection)),
         shown_connection_(MaskOdbcPassword(connection)) {
     ConnectLocked();
   }
@@ -366,6 +594,7 @@ class OdbcDatabase final : public Database {
   // on each statement before it runs; a part of a second counts as one.
   void SetStatementTimeout(std::chrono::milliseconds limit) override {
     std::lock_guard<std::mutex> lock(mu_);
+    timeout_ = limit.count() <= 0 ? std::chrono::milliseconds(0) : limit;
     timeout_seconds_ = limit.count() <= 0 ? 0 : (limit.count() + 999) / 1000;
   }
 
@@ -496,6 +725,17 @@ class OdbcDatabase final : public Database {
     std::string message = DescribeDiagnostics(records, rc);
     if (broken_)
       message = "Lost the connection to '" + shown_connection_ + "': " + message;
+    // The driver ended the statement at SQL_ATTR_QUERY_TIMEOUT: HYT00 by
+    // ODBC's rules; psqlODBC passes on the server's query_canceled (57014)
+    // of the statement_timeout it sets, some drivers say "operation
+    // canceled" (HY008).
+    else if (timeout_seconds_ > 0 &&
+             (watchdog_.fired() ||
+              std::any_of(records.begin(), records.end(), [](const DiagRecord& r) {
+                return r.state == "HYT00" || r.state == "57014" || r.state == "HY008";
+              })))
+      message = "Statement ended: it ran longer than the " + StatementTimeoutText(timeout_) +
+                " (" + message + ")";
     Raise(kErrDatabase, message + st.Describe(), source_);
   }
 
@@ -705,6 +945,8 @@ class OdbcDatabase final : public Database {
   static Kind SqliteKindOf(const Column& col) {
     const std::string& t = col.type_name;
     if (t.empty()) return Kind::kInferred;
+    if (t.find("DATE") != std::string::npos || t.find("TIMESTAMP") != std::string::npos)
+      return Kind::kSqliteDate;
     if (t.find("INT") != std::string::npos) return Kind::kInteger;
     if (t.find("CHAR") != std::string::npos || t.find("CLOB") != std::string::npos ||
         t.find("TEXT") != std::string::npos || t.find("BLOB") != std::string::npos || t == "?")
@@ -712,9 +954,7 @@ class OdbcDatabase final : public Database {
     if (t.find("REAL") != std::string::npos || t.find("FLOA") != std::string::npos ||
         t.find("DOUB") != std::string::npos)
       return Kind::kDouble;
-    if (col.sql_type == SQL_TYPE_DATE || col.sql_type == SQL_TYPE_TIMESTAMP ||
-        col.sql_type == SQL_TYPE_TIME || col.sql_type == SQL_DATE || col.sql_type == SQL_TIMESTAMP)
-      return Kind::kText;
+    if (col.sql_type == SQL_TYPE_TIME) return Kind::kText;
     return Kind::kDecimal;
   }
 
@@ -783,6 +1023,7 @@ class OdbcDatabase final : public Database {
           break;
         case Kind::kBit: col.c_type = SQL_C_BIT; col.width = sizeof(SQLCHAR); break;
         case Kind::kInferred:
+        case Kind::kSqliteDate:
         case Kind::kText: {
           SQLULEN chars = col.size == 0 || col.size > kMaxBoundChars ? kMaxBoundChars : col.size;
           // Room for characters outside the Basic Multilingual Plane, which
@@ -866,14 +1107,15 @@ class OdbcDatabase final : public Database {
       }
       case Kind::kBit: *out = Variant(*p != 0); return true;
       case Kind::kText:
-      case Kind::kInferred: {
+      case Kind::kInferred:
+      case Kind::kSqliteDate: {
         if (ind == SQL_NO_TOTAL || ind >= col.width) return false;
         std::string text =
             col.c_type == SQL_C_CHAR
                 ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(ind))
                 : FromWide(reinterpret_cast<const SQLWCHAR*>(p),
                            static_cast<size_t>(ind) / sizeof(SQLWCHAR));
-        *out = col.kind == Kind::kInferred ? InferredValue(std::move(text)) : Variant(std::move(text));
+        *out = TextValue(col.kind, std::move(text));
         return true;
       }
     }
@@ -890,8 +1132,8 @@ class OdbcDatabase final : public Database {
     StatementHandle* s = PrepareLocked(st, text, &owned, &schema_change);
     CloseGuard guard(s->h);
     BindParamsLocked(st, s);
-    SQLSetStmtAttr(s->h, SQL_ATTR_QUERY_TIMEOUT,
-                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
+    const bool watched = BoundStatementLocked(s->h);
+    WatchScope watch(watched ? &watchdog_ : nullptr);
     SQLRETURN rc = SQLExecute(s->h);
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) RaiseStatementError(st, s->h, rc);
     if (schema_change) {
@@ -930,6 +1172,7 @@ class OdbcDatabase final : public Database {
                     source_);
             SQLFreeStmt(s->h, SQL_CLOSE);
             FetchValueByValueLocked(st, text, s, result, max_rows);
+            if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
             return;
           }
           result->cells.push_back(std::move(v));
@@ -937,6 +1180,30 @@ class OdbcDatabase final : public Database {
         ++result->row_count;
       }
     }
+    // A cancel between two fetches may have ended the rows early.
+    if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
+  }
+
+  // Bounds the statement on `h` by the statement timeout: the driver's
+  // SQL_ATTR_QUERY_TIMEOUT, or the watchdog (armed here) when the driver
+  // does not keep that attribute. True when the watchdog watches it.
+  bool BoundStatementLocked(SQLHSTMT h) {
+    SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
+    if (timeout_seconds_ == 0) return false;
+    SQLULEN kept = 0;
+    if (SQL_SUCCEEDED(SQLGetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, &kept, 0, nullptr)) &&
+        kept == static_cast<SQLULEN>(timeout_seconds_))
+      return false;
+    watchdog_.Arm(h, std::chrono::steady_clock::now() + timeout_);
+    return true;
+  }
+
+  [[noreturn]] void RaiseTimedOut(const Statement& st) {
+    Raise(kErrDatabase,
+          "Statement ended: it ran longer than the " + StatementTimeoutText(timeout_) +
+              st.Describe(),
+          source_);
   }
 
   // Runs the statement again on a handle of its own and reads each value
@@ -955,6 +1222,9 @@ class OdbcDatabase final : public Database {
     }
     once->param_count = s->param_count;
     CloseGuard guard(once->h);
+    SQLSetStmtAttr(once->h, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
+    watchdog_.Retarget(once->h);
     BindParamsLocked(st, once.get());
     if (utf8_) {
       rc = SQLExecDirect(once->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
@@ -972,8 +1242,9 @@ class OdbcDatabase final : public Database {
       for (size_t c = 0; c < columns.size(); ++c) {
         const SQLUSMALLINT n = static_cast<SQLUSMALLINT>(c + 1);
         const Column& col = columns[c];
-        if (col.kind != Kind::kText && col.kind != Kind::kInferred &&
-            !(col.kind == Kind::kDecimal && col.c_type == SQL_C_CHAR)) {
+        const bool text = col.kind == Kind::kText || col.kind == Kind::kInferred ||
+                          col.kind == Kind::kSqliteDate;
+        if (!text && !(col.kind == Kind::kDecimal && col.c_type == SQL_C_CHAR)) {
           // Fixed-size values come whole in one call.
           Column one = col;
           one.buffer.assign(static_cast<size_t>(col.width), 0);
@@ -1015,10 +1286,8 @@ class OdbcDatabase final : public Database {
           const std::string& t = whole;
           double v = 0;
           result->cells.push_back(ParseWhole(std::string_view(t), &v) ? DecimalValue(v) : Variant(t));
-        } else if (col.kind == Kind::kInferred) {
-          result->cells.push_back(InferredValue(std::move(whole)));
         } else {
-          result->cells.push_back(Variant(std::move(whole)));
+          result->cells.push_back(TextValue(col.kind, std::move(whole)));
         }
       }
       ++result->row_count;
@@ -1203,12 +1472,14 @@ class OdbcDatabase final : public Database {
   std::string dialect_ = "odbc";
   std::string database_file_;
   std::mutex mu_;
+  std::chrono::milliseconds timeout_{0};  // as the caller set it, for messages
   int64_t timeout_seconds_ = 0;  // 0: no bound
   SQLHDBC dbc_ = SQL_NULL_HDBC;  // closed after the cache's statements
   bool broken_ = false;
   bool utf8_ = false;  // narrow calls with UTF-8 text (see DetectTextCallsLocked)
   BasicStatementCache<OdbcStatementPtr> cache_{kStatementCacheSize};
   ColumnTypeCache column_types_;
+  Watchdog watchdog_;  // ends statements the driver does not bound (see Watchdog)
 };
 
 }  // namespace

@@ -62,7 +62,13 @@ std::string MaskOdbcPassword(std::string_view connection);
 //    ordering the ODBC CONVERT function, column types from SQLColumns; it
 //    has no sequences and no fixed-table script of this library.
 //  - A lost connection (SQLSTATE class 08) is reported with the driver's
-//    message and opened again before the next statement.
+//    message and opened again before the next statement. Through psqlODBC
+//    the connection has TCP keepalives (KeepaliveTime=30;
+//    KeepaliveInterval=10 added unless the string or its DSN sets them),
+//    so that a server that died unnoticed ends a call in minutes.
+//  - The statement timeout (SetStatementTimeout) is SQL_ATTR_QUERY_TIMEOUT
+//    in whole seconds; a statement the driver ends at it raises an error
+//    naming the timeout, as the native engines do.
 std::shared_ptr<Database> OpenOdbcDatabase(const std::string& connection);
 
 // The DBMS name the driver reports for a database opened by

@@ -7,6 +7,7 @@ namespace {
 
 using CashierLimitsTest = CashierFixture;
 INSTANTIATE_TEST_SUITE_P(Backends, CashierLimitsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, CashierLimitsTest, OdbcBackends(), BackendTestName);
 
 // `rows` rows into a source table from one statement, x running from 1.
 std::string Generated(const std::string& table, const std::string& columns,

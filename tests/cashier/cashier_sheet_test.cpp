@@ -15,6 +15,7 @@ namespace {
 
 using CashierSheetTest = CashierFixture;
 INSTANTIATE_TEST_SUITE_P(Backends, CashierSheetTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, CashierSheetTest, OdbcBackends(), BackendTestName);
 
 // One row of rpt_Tol_Rbb_Infod: SkAmt, XjAmt, YlAmt, ZhAmt, QtAmt, BcAmt, hjamt.
 using Amounts = std::vector<double>;

@@ -8,6 +8,7 @@ namespace {
 
 using CashierStatementsTest = CashierFixture;
 INSTANTIATE_TEST_SUITE_P(Backends, CashierStatementsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, CashierStatementsTest, OdbcBackends(), BackendTestName);
 
 // The source statements of Rpt_Tol_Rbb in order: the fixed text, the
 // connector of the caller's condition, the tail.

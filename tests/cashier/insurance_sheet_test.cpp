@@ -8,6 +8,7 @@ namespace {
 
 using InsuranceSheetTest = CashierFixture;
 INSTANTIATE_TEST_SUITE_P(Backends, InsuranceSheetTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, InsuranceSheetTest, OdbcBackends(), BackendTestName);
 
 constexpr const char* kRow =
     "select RptDesc,zhzfe0,jjzfe0,grzfe0,bcbxf0,locaxj,xjhj00,hjamt "

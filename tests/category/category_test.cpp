@@ -244,6 +244,7 @@ class CategoryTest : public ReportFixture {
   std::vector<std::vector<Charge>> charges_{3};
 };
 INSTANTIATE_TEST_SUITE_P(Backends, CategoryTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, CategoryTest, OdbcBackends(), BackendTestName);
 
 // ---------------------------------------------------- figures and merging
 

@@ -61,7 +61,7 @@ std::vector<std::string> TableRows(const Variant& q0, const std::string& table) 
 }  // namespace
 
 std::string Expand(const std::string& ddl, Backend backend) {
-  const bool pg = backend == Backend::kPostgres;
+  const bool pg = IsPostgresDialect(backend);
   std::string out = ddl;
   ReplaceAll(&out, "{num}", pg ? "numeric" : "real");
   ReplaceAll(&out, "{ts}", pg ? "timestamp" : "datetime");
@@ -121,29 +121,35 @@ Outcome Run(const Case& c, Backend backend) {
   return out;
 }
 
-std::string Compare(const Outcome& sqlite, const Outcome& postgres) {
+std::string Compare(const Outcome& a, const Outcome& b, const std::string& first,
+                    const std::string& second) {
   std::string diff;
-  if (sqlite.error != postgres.error)
-    diff += "error: SQLite '" + sqlite.error + "', PostgreSQL '" + postgres.error + "'\n";
-  if (sqlite.results != postgres.results) {
-    for (size_t i = 0; i < std::max(sqlite.results.size(), postgres.results.size()); ++i)
-      diff += "result: SQLite '" + (i < sqlite.results.size() ? sqlite.results[i] : "") +
-              "', PostgreSQL '" + (i < postgres.results.size() ? postgres.results[i] : "") + "'\n";
+  if (a.error != b.error)
+    diff += "error: " + first + " '" + a.error + "', " + second + " '" + b.error + "'\n";
+  if (a.results != b.results) {
+    for (size_t i = 0; i < std::max(a.results.size(), b.results.size()); ++i)
+      diff += "result: " + first + " '" + (i < a.results.size() ? a.results[i] : "") + "', " +
+              second + " '" + (i < b.results.size() ? b.results[i] : "") + "'\n";
   }
-  for (const auto& [table, rows] : sqlite.tables) {
-    const std::vector<std::string>& other = postgres.tables.at(table);
+  // "SQLite only:     ", "PostgreSQL only: ": the rows lined up.
+  const size_t width = std::max(first.size(), second.size()) + 7;
+  auto only = [&](const std::string& side) {
+    return "  " + (side + " only:").append(width - side.size() - 6, ' ');
+  };
+  for (const auto& [table, rows] : a.tables) {
+    const std::vector<std::string>& other = b.tables.at(table);
     if (rows == other) continue;
-    diff += table + ": " + std::to_string(rows.size()) + " rows on SQLite, " +
-            std::to_string(other.size()) + " on PostgreSQL\n";
-    std::vector<std::string> only_sqlite, only_pg;
+    diff += table + ": " + std::to_string(rows.size()) + " rows on " + first + ", " +
+            std::to_string(other.size()) + " on " + second + "\n";
+    std::vector<std::string> only_a, only_b;
     std::set_difference(rows.begin(), rows.end(), other.begin(), other.end(),
-                        std::back_inserter(only_sqlite));
+                        std::back_inserter(only_a));
     std::set_difference(other.begin(), other.end(), rows.begin(), rows.end(),
-                        std::back_inserter(only_pg));
-    for (size_t i = 0; i < std::min<size_t>(3, only_sqlite.size()); ++i)
-      diff += "  SQLite only:     " + only_sqlite[i] + "\n";
-    for (size_t i = 0; i < std::min<size_t>(3, only_pg.size()); ++i)
-      diff += "  PostgreSQL only: " + only_pg[i] + "\n";
+                        std::back_inserter(only_b));
+    for (size_t i = 0; i < std::min<size_t>(3, only_a.size()); ++i)
+      diff += only(first) + only_a[i] + "\n";
+    for (size_t i = 0; i < std::min<size_t>(3, only_b.size()); ++i)
+      diff += only(second) + only_b[i] + "\n";
   }
   return diff;
 }

@@ -67,8 +67,10 @@ struct Outcome {
 // temporary directory, PostgreSQL schemas on the test server).
 Outcome Run(const Case& c, Backend backend);
 
-// "" when the outcomes agree, else what differs (the first few rows).
-std::string Compare(const Outcome& sqlite, const Outcome& postgres);
+// "" when the outcomes agree, else what differs (the first few rows), the
+// two sides named `first` and `second`.
+std::string Compare(const Outcome& a, const Outcome& b, const std::string& first = "SQLite",
+                    const std::string& second = "PostgreSQL");
 
 // A seeded random source with the helpers the generators share.
 class Gen {

@@ -61,6 +61,7 @@ class FiguresAlike : public ReportFixture {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, FiguresAlike, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, FiguresAlike, OdbcBackends(), BackendTestName);
 
 TEST_P(FiguresAlike, RefundsCancelToTheCent) {
   // Visit R3 charged 0.1 and 0.2 and refunded 0.3 in one database: no

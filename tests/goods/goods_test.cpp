@@ -93,6 +93,7 @@ class GoodsTest : public ReportFixture {
   }
 };
 INSTANTIATE_TEST_SUITE_P(Backends, GoodsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, GoodsTest, OdbcBackends(), BackendTestName);
 
 // ------------------------------------------------------------- figures
 

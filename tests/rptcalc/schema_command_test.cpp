@@ -20,7 +20,7 @@ class SchemaCommandTest : public ::testing::TestWithParam<Backend> {
   }
   std::string NewDatabase(const std::string& role) {
     const std::string db = dbs_->Create(role);
-    return GetParam() == Backend::kPostgres ? db : dir_.File(std::filesystem::path(db).filename());
+    return GetParam() != Backend::kSqlite ? db : dir_.File(std::filesystem::path(db).filename());
   }
   ProcessResult Schema(const std::string& db, const std::string& more = "") const {
     std::vector<std::string> args = {"schema", "--db", db};
@@ -54,6 +54,7 @@ class SchemaCommandTest : public ::testing::TestWithParam<Backend> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaCommandTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, SchemaCommandTest, OdbcBackends(), BackendTestName);
 
 TEST_P(SchemaCommandTest, EmptyDatabaseTwiceAndTheReportSideAlone) {
   const std::string db = NewDatabase("empty");

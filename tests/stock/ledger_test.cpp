@@ -226,6 +226,7 @@ class LedgerTest : public ReportFixture {
   std::vector<Move> moves_;
 };
 INSTANTIATE_TEST_SUITE_P(Backends, LedgerTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, LedgerTest, OdbcBackends(), BackendTestName);
 
 // ------------------------------------------------------------- figures
 
