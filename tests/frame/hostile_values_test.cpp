@@ -13,7 +13,7 @@ namespace {
 // Ids and workstation names that break or widen a statement when pasted
 // into a quoted literal as they are.
 const std::vector<std::string> kIds = {"A01", "O'B", "1' or '1'='1"};
-const std::vector<std::string> kWorkstations = {"PLAIN", "O'Brien", "X' or '1'='1"};
+const std::vector<std::string> kWorkstations = {"PLAIN", "O'Brien", "X' or '1'='1' --"};
 
 std::string Lit(const std::string& v) { return "'" + frame::Quote(v) + "'"; }
 

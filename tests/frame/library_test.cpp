@@ -11,6 +11,7 @@
 #include "platform/dispatch.h"
 #include "platform/error.h"
 #include "platform/registry.h"
+#include "tests/support/late_bound.h"
 #include "tests/support/temp_dir.h"
 
 namespace qev {
@@ -64,12 +65,7 @@ TEST_F(LibraryTest, RegisterCreateUnregister) {
 
   ASSERT_EQ(Entry<DllUnregisterServerFn>("DllUnregisterServer")(), kS_OK);
   EXPECT_TRUE(Registry::Default().Load().empty());
-  try {
-    CreateObject("qevRptCalLib.Rpt_Tol_Good");
-    ADD_FAILURE();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrCannotCreate);
-  }
+  EXPECT_EQ(testing::ErrorNumberOf([] { CreateObject("qevRptCalLib.Rpt_Tol_Good"); }), kErrCannotCreate);
 }
 
 }  // namespace

@@ -40,10 +40,9 @@ TEST_P(CalculationTest, SamePairWaitsOtherPairsDoNot) {
     Calculation first(host_.object(), "rpt_a", milliseconds(0));
     // The same workstation and table from another connection: refused
     // past the bound, naming both; the table name in any letter case.
-    const Error e = RaisedBy([&] { Calculation second(same, "RPT_A", milliseconds(150)); });
-    EXPECT_EQ(e.number, kErrCalculationBusy);
-    EXPECT_NE(e.description.find("'WS1'"), std::string::npos) << e.description;
-    EXPECT_NE(e.description.find("'RPT_A'"), std::string::npos) << e.description;
+    const auto wait = [&] { Calculation second(same, "RPT_A", milliseconds(150)); };
+    ExpectRaised(kErrCalculationBusy, wait, "'WS1'");
+    ExpectRaised(kErrCalculationBusy, wait, "'RPT_A'");
     // Another workstation, or another table, goes ahead at once.
     Calculation ws2(other, "rpt_a", milliseconds(0));
     Calculation table_b(same, "rpt_b", milliseconds(0));

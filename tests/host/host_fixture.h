@@ -17,6 +17,7 @@
 #include "platform/dispatch.h"
 #include "platform/error.h"
 #include "platform/value_list.h"
+#include "tests/platform/runtime_expect.h"
 #include "tests/support/backend.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,16 +25,8 @@ namespace qev::host::testing {
 
 using ::qev::testing::Backend;
 
-// The error a statement raised; number 0 when it raised none.
-template <typename F>
-Error RaisedBy(F&& f) {
-  try {
-    std::forward<F>(f)();
-  } catch (const RuntimeError& e) {
-    return e.error();
-  }
-  return Error{0, "", "no error raised"};
-}
+using ::qev::testing::ExpectRaised;
+using ::qev::testing::RaisedBy;
 
 // Joins values into a value list.
 template <typename... Parts>

@@ -63,9 +63,7 @@ TEST_P(RecordsetTest, FieldsByAnyCaseByOrdinalAndAsDefaultMember) {
 
 TEST_P(RecordsetTest, UnknownFieldsRaiseSubscriptErrors) {
   Variant rs = Open("select GoodID, Qty from goods");
-  Error e = RaisedBy([&] { Call(rs, "Fields", "UnitName"); });
-  EXPECT_EQ(e.number, kErrSubscript);
-  EXPECT_NE(e.description.find("UnitName"), std::string::npos);
+  ExpectRaised(kErrSubscript, [&] { Call(rs, "Fields", "UnitName"); }, "UnitName");
   EXPECT_EQ(RaisedBy([&] { Call(rs, "Fields", int16_t{2}); }).number, kErrSubscript);
   EXPECT_EQ(RaisedBy([&] { Call(rs, "Fields", int16_t{-1}); }).number, kErrSubscript);
   EXPECT_EQ(RaisedBy([&] { Call(rs, "Fields", Variant::Null()); }).number, kErrSubscript);

@@ -87,9 +87,8 @@ TEST_P(TraceTest, RecordsAssignmentsAndFailedCalls) {
   Let(para, "ComputerName", Variant("WS9"));
   EXPECT_EQ(Get(Get(host_, "Global_Para_Obj"), "ComputerName"), Variant("WS9"));
   Variant q = Get(traced_, "DbA_Query0_Obj");
-  Error e = RaisedBy([&] { Call(q, "OpenRs", "select * from nosuch"); });
-  EXPECT_EQ(e.number, kErrDatabase);  // the error passes through the proxy unchanged
-  EXPECT_EQ(e.source, source());
+  // The error passes through the proxy unchanged.
+  EXPECT_EQ(ExpectRaised(kErrDatabase, [&] { Call(q, "OpenRs", "select * from nosuch"); }).source, source());
   const auto calls = Calls();
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[1], "para.ComputerName(WS9)");

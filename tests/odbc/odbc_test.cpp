@@ -9,21 +9,12 @@
 #include "host/host.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "tests/platform/runtime_expect.h"
 #include "tests/support/backend.h"
 #include "tests/support/temp_dir.h"
 
 namespace qev::testing {
 namespace {
-
-template <typename F>
-Error RaisedBy(F&& f) {
-  try {
-    std::forward<F>(f)();
-  } catch (const RuntimeError& e) {
-    return e.error();
-  }
-  return Error{0, "", "no error raised"};
-}
 
 class OdbcTest : public ::testing::TestWithParam<Backend> {
  protected:
@@ -91,9 +82,7 @@ TEST_P(OdbcTest, ARefusedLoginEndsInAClearErrorWithThePasswordMasked) {
   } else {
     bad = "odbc:Driver=SQLite3;Database=" + dir_.File("no/such/dir/x.db") + ";PWD=hunter2";
   }
-  Error e = RaisedBy([&] { host::CreateQueryObj(bad); });
-  EXPECT_EQ(e.number, kErrDatabase);
-  EXPECT_NE(e.description.find("Cannot open database"), std::string::npos) << e.description;
+  const Error e = ExpectRaised(kErrDatabase, [&] { host::CreateQueryObj(bad); }, "Cannot open database");
   EXPECT_NE(e.description.find(pg() ? "nosuchrole" : "connect failed"), std::string::npos)
       << e.description;
   EXPECT_EQ(e.description.find("hunter2"), std::string::npos) << e.description;
@@ -107,9 +96,7 @@ TEST_P(OdbcTest, ADroppedConnectionFailsClearlyAndIsOpenedAgain) {
   Variant admin(host::CreateQueryObj(PostgresServerUrl(&why)));
   Call(Call(admin, "OpenRs", Variant("select pg_terminate_backend(" + std::to_string(pid) + ")")),
        "Close");
-  Error e = RaisedBy([&] { Scalar("select 1"); });
-  EXPECT_EQ(e.number, kErrDatabase);
-  EXPECT_NE(e.description.find("Lost the connection"), std::string::npos) << e.description;
+  ExpectRaised(kErrDatabase, [&] { Scalar("select 1"); }, "Lost the connection");
   // The next statement runs on a new connection.
   EXPECT_NE(Scalar("select pg_backend_pid()").ToInt32(), pid);
 }

@@ -26,7 +26,7 @@
 namespace qev {
 namespace {
 
-using ::qev::testing::RaisedBy;
+using ::qev::testing::ExpectRaised;
 using ::qev::testing::TempDir;
 using ::testing::HasSubstr;
 
@@ -184,23 +184,18 @@ TEST_F(LinkedClassTest, ServerModuleRegistersItsClassesAndCountsObjects) {
 }
 
 TEST_F(LinkedClassTest, UnknownNamesRaise429NamingWhatWasAsked) {
-  const Error progid = RaisedBy([] { CreateObject("qevTest.NoSuchClass"); });
-  EXPECT_EQ(kErrCannotCreate, progid.number);
-  EXPECT_THAT(progid.description, HasSubstr("ActiveX component can't create object"));
+  const Error progid = ExpectRaised(kErrCannotCreate, [] { CreateObject("qevTest.NoSuchClass"); },
+                                    "ActiveX component can't create object");
   EXPECT_THAT(progid.description, HasSubstr("qevTest.NoSuchClass"));
 
   const char* unknown = "{01234567-89AB-CDEF-0123-456789ABCDEF}";
-  const Error clsid = RaisedBy([&] { CreateObject(unknown); });
-  EXPECT_EQ(kErrCannotCreate, clsid.number);
-  EXPECT_THAT(clsid.description, HasSubstr(unknown));
+  ExpectRaised(kErrCannotCreate, [&] { CreateObject(unknown); }, unknown);
   EXPECT_RAISES(kErrCannotCreate, CreateObjectByClsid(G(unknown)));
 
   for (const char* bad : {"{not-a-clsid}", "{01234567-89AB-CDEF-0123-456789ABCDEG}",
                           "{01234567-89AB-CDEF-0123-456789ABCDEF", "{}"}) {
     SCOPED_TRACE(bad);
-    const Error e = RaisedBy([&] { CreateObject(bad); });
-    EXPECT_EQ(kErrCannotCreate, e.number);
-    EXPECT_THAT(e.description, HasSubstr(bad));
+    ExpectRaised(kErrCannotCreate, [&] { CreateObject(bad); }, bad);
   }
   EXPECT_RAISES(kErrCannotCreate, CreateObject(""));
 }
@@ -286,9 +281,7 @@ TEST_F(RegistryTest, MalformedLineIsAnError) {
     const std::string content = "# header\n" + good + bad;
     std::ofstream(registry_path(), std::ios::trunc) << content;
     const Registry reg(registry_path());
-    const Error e = RaisedBy([&] { reg.Load(); });
-    EXPECT_EQ(kErrRegistry, e.number);
-    EXPECT_THAT(e.description, HasSubstr("line 3"));
+    const Error e = ExpectRaised(kErrRegistry, [&] { reg.Load(); }, "line 3");
     EXPECT_THAT(e.description, HasSubstr(registry_path()));
     // A registry that cannot be read is not rewritten either.
     EXPECT_RAISES(kErrRegistry, reg.Add({Entry("qevTest.C", kClsidC, kIid, "/lib/c.so")}));

@@ -2,6 +2,8 @@
 // a readable form of variants in failure messages.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <utility>
@@ -41,6 +43,16 @@ Error RaisedBy(F&& f) {
     return e.error();
   }
   return Error{0, "", "no error raised"};
+}
+
+// Expects `f` to raise error `number` with a description that holds
+// `words`; returns the error for further checks.
+template <typename F>
+Error ExpectRaised(int32_t number, F&& f, const std::string& words = "") {
+  const Error e = RaisedBy(std::forward<F>(f));
+  EXPECT_EQ(e.number, number) << e.description;
+  EXPECT_NE(e.description.find(words), std::string::npos) << "'" << words << "' not in: " << e.description;
+  return e;
 }
 
 }  // namespace testing

@@ -1,9 +1,8 @@
-// rptcalc run, classes, schema, register and unregister, as a user runs
-// them: the built program on SQLite files, its output parsed back and
-// checked against figures computed here from the rows the tests insert.
+// rptcalc run, classes, register and unregister, as a user runs them: the
+// built program on SQLite files, its output parsed back and checked against
+// the figures of the rows the tests insert.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -26,10 +25,12 @@ struct Totals {
 };
 using TotalsByGood = std::map<std::string, Totals>;
 
-std::string Money(int cents) {
-  return std::to_string(cents / 100) + "." + (cents % 100 < 10 ? "0" : "") +
-         std::to_string(cents % 100);
-}
+// The goods of the rows GoodsRun writes: source 1 in March (1002 has an
+// April row too), source 2, and both sources. Good 1004 sums to quantity 0
+// over both: no average price.
+const TotalsByGood kSource1March = {{"1001", {20, 31.2}}, {"1002", {3, 4.5}}, {"1004", {2, 5}}};
+const TotalsByGood kSource2 = {{"1001", {1, 1.56}}, {"1003", {4, 9.99}}, {"1004", {-2, -5}}};
+const TotalsByGood kBoth = {{"1001", {21, 32.76}}, {"1002", {4, 6}}, {"1003", {4, 9.99}}, {"1004", {0, 0}}};
 
 // RFC 4180 records of a text (quoted fields may hold commas, quotes and
 // line breaks).
@@ -74,47 +75,14 @@ class GoodsRun : public RptcalcTest {
           // Another workstation's row, which no run of WS1 may touch or show.
           "insert into rpt_tol_good (computer,name,nameid,qty,amt) values "
           "('WS2','其他','9999',7,70)"});
-    uint32_t seed = 12345;
-    auto next = [&seed](uint32_t n) {
-      seed = seed * 1103515245u + 12345u;
-      return static_cast<int>((seed >> 16) % n);
-    };
-    for (int k = 1; k <= 2; ++k) {
-      std::string sql = "insert into fy_detail (goodid,MzZy,DepaID,iDate,Qty,UnitRate,Amt) values ";
-      for (int i = 0; i < 40; ++i) {
-        const std::string good = std::to_string(1001 + next(3));
-        const int qty = 1 + next(9);
-        const int rate = next(2) ? 1 : 10;
-        const int cents = qty * (50 + next(5000));
-        const bool april = i % 10 == 9;  // outside the month condition
-        const std::string mzzy = next(2) ? "1" : "2";
-        sql += std::string(i ? "," : "") + "('" + good + "','" + mzzy + "','01','" +
-               (april ? "2024-04-02 10:00:00" : "2024-03-15 09:30:00") + "'," +
-               std::to_string(qty) + "," + std::to_string(rate) + "," + Money(cents) + ")";
-        for (TotalsByGood* t : {&all_[k], april ? nullptr : &march_[k]}) {
-          if (!t) continue;
-          (*t)[good].qty += qty * rate;
-          (*t)[good].amt += cents / 100.0;
-        }
-      }
-      // Good 1004 sums to quantity 0 over both sources: no average price.
-      const std::string sign = k == 1 ? "" : "-";
-      sql += ",('1004','1','01','2024-03-20 08:00:00'," + sign + "2,1," + sign + "5.00)";
-      for (TotalsByGood* t : {&all_[k], &march_[k]}) {
-        (*t)["1004"].qty += k == 1 ? 2 : -2;
-        (*t)["1004"].amt += k == 1 ? 5 : -5;
-      }
-      Exec("s" + std::to_string(k) + ".db", {sql});
-    }
-  }
-
-  static TotalsByGood Sum(const TotalsByGood& a, const TotalsByGood& b) {
-    TotalsByGood out = a;
-    for (const auto& [good, t] : b) {
-      out[good].qty += t.qty;
-      out[good].amt += t.amt;
-    }
-    return out;
+    const std::string fy = "insert into fy_detail (goodid,MzZy,DepaID,iDate,Qty,UnitRate,Amt) values ";
+    Exec("s1.db", {fy + "('1001','1','01','2024-03-15 09:30:00',2,10,31.2),"
+                        "('1002','2','01','2024-03-15 09:30:00',3,1,4.5),"
+                        "('1002','1','01','2024-04-02 10:00:00',1,1,1.5),"
+                        "('1004','1','01','2024-03-20 08:00:00',2,1,5)"});
+    Exec("s2.db", {fy + "('1001','2','01','2024-03-15 09:30:00',1,1,1.56),"
+                        "('1003','1','01','2024-04-02 10:00:00',4,1,9.99),"
+                        "('1004','1','01','2024-03-20 08:00:00',-2,1,-5)"});
   }
 
   std::vector<std::string> TolGood(std::vector<std::string> extra) const {
@@ -123,6 +91,14 @@ class GoodsRun : public RptcalcTest {
                                      "--set", "RptTab=rpt_tol_good"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
+  }
+
+  // The records of a trace file in the temporary directory.
+  std::vector<json> Trace(const std::string& file) const {
+    std::vector<json> recs;
+    std::ifstream in(dir_.File(file));
+    for (std::string line; std::getline(in, line);) recs.push_back(json::parse(line));
+    return recs;
   }
 
   // Expects the JSON rows of rpt_tol_good to be exactly `want`.
@@ -147,8 +123,6 @@ class GoodsRun : public RptcalcTest {
       }
     }
   }
-
-  std::map<int, TotalsByGood> all_, march_;
 };
 
 TEST_F(GoodsRun, JsonHoldsTheHeaderAndTheSumsOfBothSources) {
@@ -164,7 +138,7 @@ TEST_F(GoodsRun, JsonHoldsTheHeaderAndTheSumsOfBothSources) {
   EXPECT_EQ(header.at("headstr"), "期间:2024-03   全院");
   EXPECT_TRUE(header.at("everyamt").is_null());
   ASSERT_EQ(doc.at("tables").size(), 1u);
-  ExpectRows(doc, Sum(all_[1], all_[2]));
+  ExpectRows(doc, kBoth);
   for (const json& row : doc.at("tables").at("rpt_tol_good")) {
     if (row.at("nameid") == "1002") {
       EXPECT_EQ(row.at("name"), "生理盐水");
@@ -183,7 +157,7 @@ TEST_F(GoodsRun, ConditionAndSourceNumChooseTheRowsRead) {
                                            "--source-num", "1", "--set",
                                            "CondStr=iDate<{d '2024-04-01'}", "--format", "json"}));
   ASSERT_EQ(r.status, 0) << r.err;
-  ExpectRows(json::parse(r.out), march_[1]);
+  ExpectRows(json::parse(r.out), kSource1March);
 }
 
 TEST_F(GoodsRun, WithoutSourcesTheReportDatabaseIsSourceOne) {
@@ -193,11 +167,8 @@ TEST_F(GoodsRun, WithoutSourcesTheReportDatabaseIsSourceOne) {
   ASSERT_EQ(r.status, 0) << r.err;
   ExpectRows(json::parse(r.out), {{"1003", {11, 15.5}}});
   // Its source statement is labelled as the source, not as the report database.
-  std::ifstream in(dir_.File("t.jsonl"));
-  std::string line;
   int source_opens = 0;
-  while (std::getline(in, line)) {
-    const json rec = json::parse(line);
+  for (const json& rec : Trace("t.jsonl")) {
     const std::string sql = rec.at("args").empty() || !rec.at("args")[0].is_string()
                                 ? ""
                                 : rec.at("args")[0].get<std::string>();
@@ -231,12 +202,11 @@ TEST_F(GoodsRun, CsvBlocksQuoteFieldsAndLeaveNullEmpty) {
                                             "unitname", "qty",  "amt",        "everyprice"};
   ASSERT_EQ(tol.size(), 5u);
   EXPECT_EQ(tol[0], columns);
-  const TotalsByGood want = Sum(all_[1], all_[2]);
   for (size_t i = 1; i < tol.size(); ++i) {
     ASSERT_EQ(tol[i].size(), columns.size());
     const std::string& id = tol[i][2];
-    EXPECT_DOUBLE_EQ(std::stod(tol[i][5]), want.at(id).qty) << id;
-    EXPECT_NEAR(std::stod(tol[i][6]), want.at(id).amt, 1e-6) << id;
+    EXPECT_DOUBLE_EQ(std::stod(tol[i][5]), kBoth.at(id).qty) << id;
+    EXPECT_NEAR(std::stod(tol[i][6]), kBoth.at(id).amt, 1e-6) << id;
     if (id == "1002") {
       EXPECT_EQ(tol[i][3], "0.9%,500ml");
     }
@@ -251,17 +221,11 @@ TEST_F(GoodsRun, TraceHasEveryQueryObjectCallInOrder) {
       Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--set",
                        "CondStr=iDate<{d '2024-04-01'}", "--format", "json", "--trace", "t.jsonl"}));
   ASSERT_EQ(r.status, 0) << r.err;
-  std::ifstream in(dir_.File("t.jsonl"));
-  std::vector<json> recs;
-  std::string line;
-  while (std::getline(in, line)) {
-    ASSERT_NO_THROW(recs.push_back(json::parse(line))) << line;
-    const json& rec = recs.back();
-    ASSERT_TRUE(rec.at("object").is_string());
-    ASSERT_TRUE(rec.at("member").is_string());
-    ASSERT_TRUE(rec.at("args").is_array());
+  const std::vector<json> recs = Trace("t.jsonl");
+  for (const json& rec : recs) {
+    ASSERT_TRUE(rec.at("member").is_string() && rec.at("args").is_array()) << rec;
     const std::string object = rec.at("object");
-    EXPECT_TRUE(object == "report" || object == "source1" || object == "source2") << line;
+    EXPECT_TRUE(object == "report" || object == "source1" || object == "source2") << rec;
   }
   ASSERT_GE(recs.size(), 3u);
   EXPECT_EQ(recs[0], json::parse(R"({"object":"report","member":"DeleteRecord",
@@ -310,7 +274,7 @@ TEST_F(GoodsRun, CallsPassEarlierResultsAndSources) {
                        "CalcuRpt=1,@source2", "--format", "json"}));
   ASSERT_EQ(r.status, 0) << r.err;
   const json doc = json::parse(r.out);
-  ExpectRows(doc, all_[2]);
+  ExpectRows(doc, kSource2);
   EXPECT_EQ(doc.at("calls"), json::parse(R"([{"member":"CalcuRpt","result":null}])"));
 }
 
@@ -346,10 +310,8 @@ TEST_F(GoodsRun, ComponentErrorsExitWithOne) {
                 .size(),
             1u);
   // The trace keeps the calls made until the error.
-  std::ifstream in(dir_.File("t.jsonl"));
-  std::string line;
   std::vector<std::string> members;
-  while (std::getline(in, line)) members.push_back(json::parse(line).at("member"));
+  for (const json& rec : Trace("t.jsonl")) members.push_back(rec.at("member"));
   EXPECT_EQ(members, (std::vector<std::string>{"DeleteRecord", "DeleteRecord", "InsertRecord"}));
 
   // A class whose calculation is not built yet, while there is one.
@@ -436,24 +398,6 @@ TEST_F(RptcalcTest, ClassesListsTheCatalogueInEveryFormat) {
     EXPECT_NE(r.out.find(spec.clsid.ToString()), std::string::npos);
   }
   EXPECT_NE(r.out.find("GetDetailCondStr(KeyValue As String) As String"), std::string::npos);
-}
-
-TEST_F(RptcalcTest, SchemaCreatesEverythingAndCanRunAgain) {
-  ProcessResult r = Rptcalc({"schema", "--db", "fresh.db"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  Exec("fresh.db", {"insert into rpt_tol_good (computer,name,qty) values ('WS1','1001',3)"});
-  r = Rptcalc({"schema", "--db", "fresh.db"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const auto names = Rows("fresh.db", "select lower(name) from sqlite_master");
-  std::set<std::string> have;
-  for (const auto& row : names) have.insert(row[0].ToText());
-  for (const char* want : {"rpt_header", "tem_rpt_qty", "tem_rpt_kcdetail", "qev_sequence",
-                           "rpt_tol_good", "rpt_kc_count", "kc_move", "fy_detail", "qev_pub_good",
-                           "qev_pub_good_v", "rpt_fy_v", "rpt_zyqd_v", "qev_pub_depa",
-                           "qev_pub_user", "qev_pub_xydw"})
-    EXPECT_TRUE(have.count(want)) << want;
-  // The second run kept the data.
-  EXPECT_EQ(Rows("fresh.db", "select qty from rpt_tol_good").size(), 1u);
 }
 
 TEST_F(RptcalcTest, RegisterAndUnregisterTheLibraries) {

@@ -8,6 +8,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "tests/platform/runtime_expect.h"
 #include "utility/activex_lib.h"
 
 namespace qev::utility {
@@ -101,14 +102,8 @@ TEST(FormatDecVariant, NullEmptyNumbersAndText) {
   EXPECT_EQ(FormatDec(Variant(" -1.005 ")).ToDouble(), -1.01);
   EXPECT_EQ(FormatDec(Variant("1E2")).ToDouble(), 100.0);
 
-  for (const char* text : {"abc", "", "1.2.3", "12 kg"}) {
-    try {
-      FormatDec(Variant(text));
-      ADD_FAILURE() << "no error for \"" << text << "\"";
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(e.number(), kErrTypeMismatch) << text;
-    }
-  }
+  for (const char* text : {"abc", "", "1.2.3", "12 kg"})
+    EXPECT_RAISES(kErrTypeMismatch, FormatDec(Variant(text))) << text;
 }
 
 TEST(FormatDecVariant, ThroughTheFunctionLibrary) {
@@ -125,13 +120,8 @@ TEST(FormatDecVariant, ThroughTheFunctionLibrary) {
   EXPECT_EQ(ConcatText(Call(lib, "FormatDec", price)), "3.33");
 
   EXPECT_TRUE(Call(lib, "formatdec", Variant::Null()).IsNull());
-  try {
-    Call(lib, "FormatDec", Variant("n/a"));
-    ADD_FAILURE() << "no error";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrTypeMismatch);
-    EXPECT_EQ(e.source(), "qevActiveXLib.Func_Lib");
-  }
+  EXPECT_EQ(testing::ExpectRaised(kErrTypeMismatch, [&] { Call(lib, "FormatDec", Variant("n/a")); }).source,
+            "qevActiveXLib.Func_Lib");
 }
 
 }  // namespace

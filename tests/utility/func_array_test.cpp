@@ -1,26 +1,17 @@
 // The list object: OpenArray, ArrayItem, ArrayReplace.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "tests/platform/runtime_expect.h"
 #include "utility/activex_lib.h"
 
 namespace qev::utility {
 namespace {
 
 const char kZeroDays[] = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0";
-
-int32_t Number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 class FuncArrayTest : public ::testing::Test {
  protected:
@@ -49,15 +40,15 @@ TEST_F(FuncArrayTest, EmptySeparatorSplitsADayListAtCommas) {
   const Variant days = Open(kZeroDays, "");
   EXPECT_EQ(Item(days, 0), "0");
   EXPECT_EQ(Item(days, 30), "0");
-  EXPECT_EQ(Number([&] { Item(days, 31); }), kErrSubscript);
-  EXPECT_EQ(Number([&] { Item(days, -1); }), kErrSubscript);
+  EXPECT_RAISES(kErrSubscript, Item(days, 31));
+  EXPECT_RAISES(kErrSubscript, Item(days, -1));
 
   const Variant listed = Open("10,-3,,7", "");
   EXPECT_EQ(Item(listed, 0), "10");
   EXPECT_EQ(Item(listed, 1), "-3");
   EXPECT_EQ(Item(listed, 2), "");
   EXPECT_EQ(Item(listed, 3), "7");
-  EXPECT_EQ(Number([&] { Item(listed, 4); }), kErrSubscript);
+  EXPECT_RAISES(kErrSubscript, Item(listed, 4));
 }
 
 TEST_F(FuncArrayTest, CustomSeparatorsMatchExactly) {
@@ -65,7 +56,7 @@ TEST_F(FuncArrayTest, CustomSeparatorsMatchExactly) {
   EXPECT_EQ(Item(pipes, 0), "a");
   EXPECT_EQ(Item(pipes, 1), "b|c");
   EXPECT_EQ(Item(pipes, 2), "");
-  EXPECT_EQ(Number([&] { Item(pipes, 3); }), kErrSubscript);
+  EXPECT_RAISES(kErrSubscript, Item(pipes, 3));
   EXPECT_EQ(Replace(pipes, Variant(int16_t{1}), "X"), "a||X||");
 
   // Case-sensitive: "X" does not split at "x".
@@ -82,7 +73,7 @@ TEST_F(FuncArrayTest, CustomSeparatorsMatchExactly) {
 TEST_F(FuncArrayTest, EmptyListIsOneEmptyItem) {
   const Variant list = Open("", "");
   EXPECT_EQ(Item(list, 0), "");
-  EXPECT_EQ(Number([&] { Item(list, 1); }), kErrSubscript);
+  EXPECT_RAISES(kErrSubscript, Item(list, 1));
   EXPECT_EQ(Replace(list, Variant(int16_t{0}), "7"), "7");
 }
 
@@ -95,37 +86,25 @@ TEST_F(FuncArrayTest, ReplaceReturnsTheWholeListAndKeepsTheChange) {
   // Index as any number or numeric text.
   EXPECT_EQ(Replace(days, Variant(30.0), "-1"), want.substr(0, want.size() - 1) + "-1");
   EXPECT_EQ(Replace(days, Variant("0"), "12"), "12" + want.substr(1, want.size() - 2) + "-1");
-  EXPECT_EQ(Number([&] { Replace(days, Variant(int32_t{31}), "1"); }), kErrSubscript);
-  EXPECT_EQ(Number([&] { Replace(days, Variant(int32_t{-1}), "1"); }), kErrSubscript);
-  EXPECT_EQ(Number([&] { Replace(days, Variant::Null(), "1"); }), kErrInvalidNull);
+  EXPECT_RAISES(kErrSubscript, Replace(days, Variant(int32_t{31}), "1"));
+  EXPECT_RAISES(kErrSubscript, Replace(days, Variant(int32_t{-1}), "1"));
+  EXPECT_RAISES(kErrInvalidNull, Replace(days, Variant::Null(), "1"));
 }
 
 TEST_F(FuncArrayTest, OnlyFlagZeroIsAccepted) {
   const Variant list = Open("a,b,c", "");
   for (int16_t flag : {int16_t{1}, int16_t{-1}, int16_t{2}}) {
-    try {
-      Replace(list, Variant(int16_t{1}), "X", flag);
-      ADD_FAILURE() << "flag " << flag << " accepted";
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(e.number(), kErrInvalidArgument);
-      EXPECT_NE(e.description().find("flag " + std::to_string(flag)), std::string::npos)
-          << e.description();
-      EXPECT_EQ(e.source(), "qevActiveXLib.Func_Array");
-    }
+    const Error e = testing::ExpectRaised(kErrInvalidArgument, [&] { Replace(list, Variant(int16_t{1}), "X", flag); },
+                                          "flag " + std::to_string(flag));
+    EXPECT_EQ(e.source, "qevActiveXLib.Func_Array");
   }
   EXPECT_EQ(Item(list, 1), "b");  // a refused call changes nothing
 }
 
 TEST_F(FuncArrayTest, ItemAndReplaceBeforeOpenAreRefused) {
   const Variant list = NewList();
-  try {
-    Item(list, 0);
-    ADD_FAILURE() << "ArrayItem before OpenArray";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrInvalidArgument);
-    EXPECT_NE(e.description().find("before OpenArray"), std::string::npos) << e.description();
-  }
-  EXPECT_EQ(Number([&] { Replace(list, Variant(int16_t{0}), "1"); }), kErrInvalidArgument);
+  testing::ExpectRaised(kErrInvalidArgument, [&] { Item(list, 0); }, "before OpenArray");
+  EXPECT_RAISES(kErrInvalidArgument, Replace(list, Variant(int16_t{0}), "1"));
 }
 
 TEST_F(FuncArrayTest, ReopeningReplacesTheList) {
@@ -133,7 +112,7 @@ TEST_F(FuncArrayTest, ReopeningReplacesTheList) {
   Variant t("x;y"), s(";");
   Call(list, "OpenArray", ByRef{t}, ByRef{s});
   EXPECT_EQ(Item(list, 1), "y");
-  EXPECT_EQ(Number([&] { Item(list, 2); }), kErrSubscript);
+  EXPECT_RAISES(kErrSubscript, Item(list, 2));
   EXPECT_EQ(Replace(list, Variant(int16_t{0}), "z"), "z;y");
 }
 

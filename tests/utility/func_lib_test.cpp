@@ -1,7 +1,6 @@
 // qevRaisError and the error list of ActiveX_Lib (ValueSplitStr: the value lists of every report suite).
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -9,20 +8,15 @@
 
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "tests/platform/runtime_expect.h"
+#include "tests/support/late_bound.h"
 #include "utility/activex_lib.h"
 #include "utility/error_log.h"
 
 namespace qev::utility {
 namespace {
 
-int32_t Number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 // The seven by-reference arguments of one qevRaisError call.
 struct Report {
@@ -63,8 +57,8 @@ TEST(ActiveXLibFactories, EachCallMakesANewObjectOfItsKind) {
     EXPECT_NE(a.object(), b.object()) << k.factory;
     EXPECT_EQ(a.object()->type_info().name(), k.interface_name);
   }
-  EXPECT_EQ(Number([&] { Call(activex, "Create_Func_Lib", Variant(1)); }), kErrArgCount);
-  EXPECT_EQ(Number([&] { Call(activex, "Create_Func_Libs"); }), kErrNoMember);
+  EXPECT_EQ(ErrorNumberOf([&] { Call(activex, "Create_Func_Lib", Variant(1)); }), kErrArgCount);
+  EXPECT_EQ(ErrorNumberOf([&] { Call(activex, "Create_Func_Libs"); }), kErrNoMember);
 }
 
 TEST(QevRaisError, WritesOneLineToStandardErrorAndAppendsToTheList) {
@@ -136,13 +130,16 @@ TEST(ErrorList, SharedByTheFunctionLibrariesOfOneActiveXLibOnly) {
   EXPECT_NE(Call(activex, "ErrorText", Variant(int32_t{1})).string().find("CalcuSfAmt"),
             std::string::npos);
 
-  EXPECT_EQ(Number([&] { Call(activex, "ErrorText", Variant(int32_t{2})); }), kErrSubscript);
-  EXPECT_EQ(Number([&] { Call(activex, "ErrorText", Variant(int32_t{-1})); }), kErrSubscript);
-  EXPECT_EQ(Number([&] { Let(activex, "ErrorCount", Variant(int32_t{0})); }), kErrNoMember);
+  // Past the end of the list: the error is ActiveX_Lib's own.
+  const testing::CaughtError past = testing::ErrorOf([&] { Call(activex, "ErrorText", Variant(int32_t{2})); });
+  EXPECT_EQ(past.number, kErrSubscript);
+  EXPECT_EQ(past.source, "qevActiveXLib.ActiveX_Lib");
+  EXPECT_EQ(ErrorNumberOf([&] { Call(activex, "ErrorText", Variant(int32_t{-1})); }), kErrSubscript);
+  EXPECT_EQ(ErrorNumberOf([&] { Let(activex, "ErrorCount", Variant(int32_t{0})); }), kErrNoMember);
 
   Call(activex, "ClearErrors");
   EXPECT_EQ(Get(activex, "ErrorCount"), Variant(int32_t{0}));
-  EXPECT_EQ(Number([&] { Call(activex, "ErrorText", Variant(int32_t{0})); }), kErrSubscript);
+  EXPECT_EQ(ErrorNumberOf([&] { Call(activex, "ErrorText", Variant(int32_t{0})); }), kErrSubscript);
 }
 
 TEST(ErrorList, ReportsFromSeveralThreadsAreAllKeptOnWholeLines) {

@@ -10,6 +10,7 @@
 #include "host/trace.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "tests/platform/runtime_expect.h"
 #include "tests/support/backend.h"
 #include "tests/support/late_bound.h"
 #include "utility/activex_lib.h"
