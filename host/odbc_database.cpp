@@ -53,8 +53,8 @@ constexpr SQLLEN kDecimalChars = 80;
 using WString = std::basic_string<SQLWCHAR>;
 
 // UTF-8 to UTF-16 (SQLWCHAR). A byte that starts no valid sequence becomes
-// U+FFFD.
-WString ToWide(std::string_view s) {
+// U+FFFD, and *exact (when given) turns false.
+WString ToWide(std::string_view s, bool* exact = nullptr) {
   WString out;
   out.reserve(s.size());
   size_t i = 0;
@@ -79,6 +79,7 @@ WString ToWide(std::string_view s) {
         len = 1;
       }
     }
+    if (cp == 0xFFFD && exact && s.substr(i, len) != "\xEF\xBF\xBD") *exact = false;
     i += len;
     if (cp >= 0x10000) {
       cp -= 0x10000;
@@ -882,6 +883,15 @@ class OdbcDatabase final : public Database {
     s->param_bytes.resize(params.size());
     s->param_indicator.resize(params.size());
     for (size_t i = 0; i < params.size(); ++i) {
+      // A driver takes character data up to its first NUL byte, and the
+      // wide calls carry Unicode only: a value that would arrive changed is
+      // refused before anything runs, never written cut short or altered.
+      if (!params[i].is_null && params[i].text.find('\0') != std::string_view::npos)
+        Raise(kErrBadStatement,
+              "Refused value " + std::to_string(i + 1) +
+                  ": it holds a NUL byte, which an ODBC driver takes as the end of the text; "
+                  "nothing was run" + st.Describe(),
+              source_);
       if (utf8_) {
         std::string& bytes = s->param_bytes[i];
         if (params[i].is_null) {
@@ -903,7 +913,14 @@ class OdbcDatabase final : public Database {
         buf.assign(1, 0);
         s->param_indicator[i] = SQL_NULL_DATA;
       } else {
-        buf = ToWide(params[i].text);
+        bool exact = true;
+        buf = ToWide(params[i].text, &exact);
+        if (!exact)
+          Raise(kErrBadStatement,
+                "Refused value " + std::to_string(i + 1) +
+                    ": it is not valid UTF-8, and the wide ODBC calls carry Unicode only; "
+                    "nothing was run" + st.Describe(),
+                source_);
         s->param_indicator[i] = static_cast<SQLLEN>(buf.size() * sizeof(SQLWCHAR));
         buf.push_back(0);
       }

@@ -191,6 +191,7 @@ class FaultsTest : public ReportFixture {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, FaultsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, FaultsTest, OdbcBackends(), BackendTestName);
 
 TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
   const Variant reporter = frame::GetActiveXObj();
@@ -263,7 +264,7 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
       }
     }
   }
-  std::printf("%s: %ld (report, failing call) pairs:%s\n", pg() ? "PostgreSQL" : "SQLite", pairs,
+  std::printf("%s: %ld (report, failing call) pairs:%s\n", BackendName(GetParam()), pairs,
               per_case.c_str());
 }
 

@@ -35,6 +35,8 @@ class ExactSumTest : public HostTest {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ExactSumTest, ::qev::testing::AllBackends(),
                          ::qev::testing::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, ExactSumTest, ::qev::testing::OdbcBackends(),
+                         ::qev::testing::BackendTestName);
 
 TEST_P(ExactSumTest, DecimalsAddUpExactly) {
   // A charge of 0.1 and 0.2 refunded by 0.3 is exactly nothing, not 5.55e-17.

@@ -80,6 +80,7 @@ class GoodInfoTest : public ::testing::TestWithParam<Backend> {
   Variant info_;
 };
 INSTANTIATE_TEST_SUITE_P(Backends, GoodInfoTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, GoodInfoTest, OdbcBackends(), BackendTestName);
 
 TEST_P(GoodInfoTest, LooksGoodsUpThroughTheHostQueryObject) {
   EXPECT_TRUE(Check(Variant("G001")));
