@@ -20,10 +20,10 @@ std::shared_ptr<Database> OpenDatabase(const std::string& connection) {
                                  : IsPostgresConnection(connection) ? OpenPostgresDatabase(connection)
                                                                     : OpenSqliteDatabase(connection);
   db->set_connection(connection);
-  // An ODBC driver keeps its own transaction state (autocommit is its
-  // attribute), so the host does not open transactions behind its back:
-  // writes through ODBC commit statement by statement.
-  if (IsOdbcConnection(connection)) return db;
+  // Through ODBC too: the driver stays in autocommit mode, and on a SQLite
+  // file the batches are statements of their own (BEGIN IMMEDIATE, COMMIT)
+  // that the engine follows; on a PostgreSQL server only the session's
+  // commit setting changes.
   return WithWriteBatching(std::move(db));
 }
 

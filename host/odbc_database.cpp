@@ -546,8 +546,20 @@ class OdbcDatabase final : public Database {
                size_t max_rows, std::string_view shown_sql) override {
     std::lock_guard<std::mutex> lock(mu_);
     ExecuteLocked(Statement{sql, params, shown_sql}, result, max_rows);
+    NoteTransactionLocked(sql);
     // The same row order as the native engines give.
     if (max_rows == SIZE_MAX) OrderUnorderedRows(sql, result);
+  }
+
+  // The driver runs in autocommit mode and knows nothing of a transaction
+  // opened by a statement; the engine follows the statements that open and
+  // end one (the host's write batches on a SQLite file send them). A
+  // failing statement inside it leaves it open, as SQLite does for every
+  // error but the few that roll back everything (disk full, I/O errors):
+  // after those the batch's COMMIT reports that no transaction is active.
+  bool InTransaction() override {
+    std::lock_guard<std::mutex> lock(mu_);
+    return in_transaction_;
   }
 
   bool IsTextColumn(std::string_view table, std::string_view column) override {
@@ -630,7 +642,16 @@ class OdbcDatabase final : public Database {
     return FromWide(buf, std::min<size_t>(static_cast<size_t>(len) / sizeof(SQLWCHAR), 511));
   }
 
+  void NoteTransactionLocked(std::string_view sql) {
+    const std::string keyword = FirstKeyword(sql);
+    if (keyword == "begin") in_transaction_ = true;
+    else if (keyword == "commit" || keyword == "end") in_transaction_ = false;
+    else if (keyword == "rollback" && ToLowerAscii(std::string(sql)).find(" to ") == std::string::npos)
+      in_transaction_ = false;
+  }
+
   void ConnectLocked() {
+    in_transaction_ = false;
     SQLHDBC dbc = SQL_NULL_HDBC;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc);
     if (!SQL_SUCCEEDED(rc)) RaiseConnectError("Cannot open database", SQL_HANDLE_ENV, Environment(), rc);
@@ -1487,6 +1508,7 @@ class OdbcDatabase final : public Database {
   std::string shown_connection_;
   std::string dbms_name_;
   std::string dialect_ = "odbc";
+  bool in_transaction_ = false;  // opened by a statement (see InTransaction)
   std::string database_file_;
   std::mutex mu_;
   std::chrono::milliseconds timeout_{0};  // as the caller set it, for messages

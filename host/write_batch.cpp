@@ -96,10 +96,14 @@ class WaitingWriters {
 class BatchingDatabase final : public Database {
  public:
   explicit BatchingDatabase(std::shared_ptr<Database> inner)
-      : inner_(std::move(inner)), sqlite_(inner_->engine() == "sqlite") {
+      : inner_(std::move(inner)),
+        sqlite_(inner_->engine() == "sqlite"),
+        postgres_(inner_->engine() == "postgresql") {
     set_connection(inner_->connection());
-    if (sqlite_ && !IsPrivateMemory(connection()))
-      waiting_ = std::make_unique<WaitingWriters>(connection() + "-calc");
+    // The file beside the database (an ODBC connection names its file inside
+    // the connection string).
+    const std::string file = inner_->LockFilePath();
+    if (sqlite_ && !IsPrivateMemory(file)) waiting_ = std::make_unique<WaitingWriters>(file + "-calc");
   }
 
   ~BatchingDatabase() override {
@@ -172,7 +176,7 @@ class BatchingDatabase final : public Database {
     if (sqlite_) {
       stop_ = false;
       timer_ = std::thread([this] { TimerLoop(); });
-    } else {
+    } else if (postgres_) {
       Setting("set synchronous_commit to off");
     }
   }
@@ -239,7 +243,7 @@ class BatchingDatabase final : public Database {
   void EndLocked(std::unique_lock<std::mutex>& lock, bool raise) {
     if (--depth_ > 0) return;
     if (!sqlite_) {
-      Setting("reset synchronous_commit");
+      if (postgres_) Setting("reset synchronous_commit");
       return;
     }
     stop_ = true;
@@ -290,6 +294,7 @@ class BatchingDatabase final : public Database {
 
   std::shared_ptr<Database> inner_;
   const bool sqlite_;
+  const bool postgres_;  // neither: a server behind ODBC that the host does not know
   std::unique_ptr<WaitingWriters> waiting_;  // SQLite files only
   std::mutex mu_;
   std::condition_variable cv_;

@@ -49,6 +49,10 @@
 //    with them in the same order, so such a report reads as interrupted,
 //    never as finished, and is recomputed.
 //
+// Through ODBC (the driver left in autocommit mode) the same: a SQLite file
+// gets its batches as statements (BEGIN IMMEDIATE, COMMIT) that the engine
+// follows; a PostgreSQL server its session setting.
+//
 // Without the marks, every statement commits on its own, as before.
 #pragma once
 
