@@ -104,6 +104,7 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, GuardsTest, AllBackends(), BackendTestName);
+INSTANTIATE_TEST_SUITE_P(Odbc, GuardsTest, OdbcBackends(), BackendTestName);
 
 TEST_P(GuardsTest, SameWorkstationTwiceAtOnceGivesTheRowsOfOneRun) {
   const ProcessResult alone = Rptcalc(TolGood("rpt_fy_v"));
