@@ -182,6 +182,22 @@ double ExactSum::AsDouble() const {
   return sum_ < 0 ? -value : value;
 }
 
+double AtFifteenDigits(double value) {
+  if (value == std::trunc(value)) return value;  // whole numbers and infinities as they are
+  int64_t mantissa = 0;
+  int exponent = 0;
+  if (!ExactSum::Decimal15(value, &mantissa, &exponent)) return value;
+  // Both operands exact (|mantissa| < 10^15 < 2^53): one correctly rounded
+  // operation; beyond the exact powers of ten the decimal text read back.
+  const double m = static_cast<double>(mantissa);
+  if (exponent >= 0 && exponent <= 22) return m * ExactSum::kExactPow10[exponent];
+  if (exponent < 0 && exponent >= -22) return m / ExactSum::kExactPow10[-exponent];
+  const std::string text = std::to_string(mantissa) + "e" + std::to_string(exponent);
+  double out = value;
+  std::from_chars(text.data(), text.data() + text.size(), out);
+  return out;
+}
+
 // ------------------------------------------------------------------ SQLite
 
 namespace {

@@ -71,7 +71,7 @@ Variant ColumnValue(sqlite3_stmt* stmt, int column, bool date_column) {
   }
   switch (type) {
     case SQLITE_INTEGER: return Variant::FromInt64(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, column));
+    case SQLITE_FLOAT: return Variant(AtFifteenDigits(sqlite3_column_double(stmt, column)));
     case SQLITE_NULL: return Variant::Null();
     case SQLITE_BLOB: {
       const void* data = sqlite3_column_blob(stmt, column);

@@ -60,6 +60,17 @@ TEST_P(ExactSumTest, DecimalsAddUpExactly) {
   EXPECT_TRUE(Scalar("select sum(amt) from fee where visit='none'").IsNull());
 }
 
+TEST_P(ExactSumTest, ArithmeticOfTheEngineReadsAsItsDecimal) {
+  // An update adding amounts in the engine, as the cashier's sheet sets
+  // hjamt, and a product: SQLite's binary 0.30000000000000004 reads 0.3
+  // as the server's exact figure does.
+  Exec("update fee set rate = amt + 0.2, qty = qty * 0.333 where n = 1");
+  Variant rs = Open("select rate, qty, amt + 0.2 as s from fee where n = 1");
+  EXPECT_EQ(Call(rs, "Fields", "rate"), Variant(0.3));
+  EXPECT_EQ(Call(rs, "Fields", "qty"), Variant(0.4995));
+  EXPECT_EQ(Call(rs, "Fields", "s"), Variant(0.3));
+}
+
 TEST_P(ExactSumTest, DateColumnsGiveDateValuesAndTextColumnsText) {
   Exec(On("create table stamps (ts timestamp, dt datetime, d date, t text)",
           "create table stamps (ts timestamp, dt timestamp, d date, t text)"));
@@ -115,7 +126,8 @@ TEST_F(SqliteHostTest, ExactSumsRefuseRatherThanRound) {
 }
 
 // The 15-digit decimal of a double: the fast path agrees with the exact
-// decimal rounding of the binary value over every magnitude.
+// decimal rounding of the binary value over every magnitude, and so does
+// the number the engines hand out (whole numbers as they are).
 TEST(ExactSumDecimal, AgreesWithExactRounding) {
   std::mt19937_64 rng(7);
   std::uniform_int_distribution<int> exp(-40, 40);
@@ -140,6 +152,7 @@ TEST(ExactSumDecimal, AgreesWithExactRounding) {
     ExactSum one;
     one.AddReal(value);
     ASSERT_EQ(one.AsDouble(), expected) << std::string(buf, res.ptr);
+    ASSERT_EQ(AtFifteenDigits(value), value == std::trunc(value) ? value : expected) << value;
   }
 }
 
