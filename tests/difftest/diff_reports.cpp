@@ -437,17 +437,29 @@ std::string Negated(const std::string& values) {
   for (size_t from = 0; from <= values.size();) {
     const size_t to = std::min(values.find(',', from), values.size());
     const std::string v = values.substr(from, to - from);
-    out += (from ? "," : "") + (v[0] == '\'' || v == "NULL" || v == "0" ? v : v[0] == '-' ? v.substr(1) : "-" + v);
+    const bool kept = v[0] == '\'' || v == "NULL" || v == "0";
+    out += (from ? "," : "") + (kept ? v : v[0] == '-' ? v.substr(1) : "-" + v);
     from = to + 1;
   }
   return out;
 }
 
+// Money as a cashier's desk takes it in: the decimals of RandomAmount (at
+// most four places, up to a million), never negative (refunds and
+// reversals book it negated), and not its 15-digit reals. The sheet adds
+// its columns in the engine (hjamt=skamt+xjamt+...): reals of different
+// magnitudes sum to a 16th digit there, a figure that a server's numeric
+// holds and no double does.
+Amount Money(Gen& g) {
+  for (;;)
+    if (Amount a = RandomAmount(g); a.fixed) return FixedAmount(a.units < 0 ? -a.units : a.units);
+}
+
 // amt and its split over the settlement methods jsfs1amt to jsfs4amt
 // (cash, card, account, other): all by one method, or by cash and card.
 std::string Payment(Gen& g) {
-  const Amount a = RandomAmount(g), b = RandomAmount(g);
-  if (a.fixed && b.fixed && g.Chance(0.3)) return Fixed4(a.units + b.units) + "," + a.sql + "," + b.sql + ",0,0";
+  const Amount a = Money(g), b = Money(g);
+  if (g.Chance(0.3)) return Fixed4(a.units + b.units) + "," + a.sql + "," + b.sql + ",0,0";
   std::string out = a.sql;
   const int method = g.Int(1, 4);
   for (int m = 1; m <= 4; ++m) out += "," + (m == method ? a.sql : std::string("0"));
@@ -467,9 +479,9 @@ void CashierFamily(Gen& g, Case* c) {
   for (auto& source : c->sources) {
     std::vector<std::string> in, reg, tol, lines, yjk, yb;
     for (int i = g.Int(1, 15); i > 0; --i) {
-      const std::string who = Quote(g.Pick<std::string>({"U1", "U1", "U2"})) + "," +
-                              Quote(g.Pick<std::string>({"2024-03-15", "2024-03-15 00:00:00", "2024-03-15 10:00:00",
-                                                         "2024-03-15 23:59:59", "2024-03-16 00:00:00"})) + ",";
+      std::string who = Quote(g.Pick<std::string>({"U1", "U1", "U2"})) + ",";
+      who += Quote(g.Pick<std::string>({"2024-03-15", "2024-03-15 00:00:00", "2024-03-15 10:00:00",
+                                        "2024-03-15 23:59:59", "2024-03-16 00:00:00"})) + ",";
       const std::string state = g.Chance(0.15) ? "'0'," : "'1',";
       const int refunds = g.Chance(0.3) ? 1 : 0;
       const std::string pay = Payment(g);
@@ -484,21 +496,28 @@ void CashierFamily(Gen& g, Case* c) {
           break;
         case 2: {
           // fb, bxamt (the insurer's part), bcamt (cash rounding), then the payment.
-          const std::string figures = Quote(g.Pick<std::string>({"自费", "医保", "公费", "Self"})) + "," +
-                                      RandomAmount(g).sql + "," + g.Pick<std::string>({"0", "0.5", "-0.03"}) + "," + pay;
+          std::string figures = Quote(g.Pick<std::string>({"自费", "医保", "公费", "Self"})) + ",";
+          figures += Money(g).sql + ",";
+          figures += g.Pick<std::string>({"0", "0.5", "-0.03"}) + "," + pay;
           std::vector<std::string> items;
-          for (int l = g.Int(1, 3); l > 0; --l)
-            items.push_back(Quote(g.Pick<std::string>({"01", "02", "03", "04"})) + "," + RandomAmount(g).sql);
+          for (int l = g.Int(1, 3); l > 0; --l) {
+            items.push_back(Quote(g.Pick<std::string>({"01", "02", "03", "04"})) + ",");
+            items.back() += RandomAmount(g).sql;
+          }
           for (int r = 0; r <= refunds; ++r) {
             tol.push_back(who + (r ? "'-1'," : "'1',") + state + std::to_string(++id) + "," +
                           (r ? Negated(figures) : figures));
-            for (const std::string& item : items) lines.push_back(std::to_string(id) + "," + (r ? Negated(item) : item));
+            for (const std::string& item : items)
+              lines.push_back(std::to_string(id) + "," + (r ? Negated(item) : item));
           }
           break;
         }
         case 3: {
-          const int type = g.Pick<int>({1, 3, 5});  // refunded by its reversal, type + 1
-          const std::string figures = g.Pick<std::string>({"0", "0.5"}) + "," + pay;
+          // Deposit (1), additional payment (3) or refund at settlement (5,
+          // money paid back), each reversed by type + 1.
+          const int type = g.Pick<int>({1, 3, 5});
+          std::string figures = g.Pick<std::string>({"0", "0.5"}) + "," + pay;
+          if (type == 5) figures = Negated(figures);
           yjk.push_back(who + Quote(std::to_string(type)) + "," + figures);
           if (refunds) yjk.push_back(who + Quote(std::to_string(type + 1)) + "," + Negated(figures));
           break;
