@@ -109,12 +109,12 @@ class ExactSum {
 // double nearest to the decimal that `value` stands for at 15 significant
 // digits; `value` itself when it is that double already, a whole number
 // (which a double holds exactly up to 2^53, and beyond it no decimal
-// places are left to tidy), an infinity or NaN. SQLite computes the arithmetic of a statement in
-// binary (an update's hjamt = skamt + xjamt, a view's Qty * JhPrice) where a
-// server computes numeric columns exactly: 0.1 + 0.2 is 0.30000000000000004
-// on SQLite and 0.3 on PostgreSQL. Every engine hands out its floating and
-// decimal values at 15 digits, so such noise in the last bits reads alike,
-// and a server's figures, which a double holds to 15 digits, stay as they are.
+// places are left to tidy), an infinity or NaN. SQLite multiplies in
+// binary where a server computes numeric columns exactly (a view's
+// Qty * JhPrice: 1.5 * 0.333 is 0.49950000000000006 on SQLite, 0.4995 on
+// PostgreSQL). Every engine hands out its floating and decimal values at
+// 15 digits, so such noise in the last bits reads alike, and a server's
+// figures, which a double holds to 15 digits, stay as they are.
 double AtFifteenDigits(double value);
 
 // SQLite adds and subtracts in binary within a statement as well, and
