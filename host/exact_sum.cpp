@@ -4,12 +4,18 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <type_traits>
+#include <vector>
+
+#include "host/sql_text.h"
+#include "platform/ci_map.h"
 
 namespace qev::host {
 
@@ -182,6 +188,22 @@ double ExactSum::AsDouble() const {
   return sum_ < 0 ? -value : value;
 }
 
+double AtFifteenDigits(double value) {
+  if (value == std::trunc(value)) return value;  // whole numbers and infinities as they are
+  int64_t mantissa = 0;
+  int exponent = 0;
+  if (!ExactSum::Decimal15(value, &mantissa, &exponent)) return value;
+  // Both operands exact (|mantissa| < 10^15 < 2^53): one correctly rounded
+  // operation; beyond the exact powers of ten the decimal text read back.
+  const double m = static_cast<double>(mantissa);
+  if (exponent >= 0 && exponent <= 22) return m * ExactSum::kExactPow10[exponent];
+  if (exponent < 0 && exponent >= -22) return m / ExactSum::kExactPow10[-exponent];
+  const std::string text = std::to_string(mantissa) + "e" + std::to_string(exponent);
+  double out = value;
+  std::from_chars(text.data(), text.data() + text.size(), out);
+  return out;
+}
+
 // ------------------------------------------------------------------ SQLite
 
 namespace {
@@ -257,6 +279,34 @@ void Result(sqlite3_context* ctx, bool total) {
   sqlite3_result_double(ctx, state->sum.AsDouble());
 }
 
+// qev_add(a, b, ...): a + b + ... of a statement, exactly (ExactArithmetic);
+// beyond the exact range the binary sum that SQLite's + gives.
+void ExactAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  ExactSum sum;
+  bool exact = true;
+  double binary = 0;
+  for (int i = 0; i < argc; ++i) {
+    switch (sqlite3_value_numeric_type(argv[i])) {
+      case SQLITE_NULL: sqlite3_result_null(ctx); return;
+      case SQLITE_INTEGER: {
+        const int64_t n = sqlite3_value_int64(argv[i]);
+        binary += static_cast<double>(n);
+        exact = exact && sum.AddInteger(n) == ExactSum::Status::kOk;
+        break;
+      }
+      default: {
+        const double d = sqlite3_value_double(argv[i]);
+        binary += d;
+        exact = exact && sum.AddReal(d) == ExactSum::Status::kOk;
+      }
+    }
+  }
+  if (!exact) return sqlite3_result_double(ctx, binary);
+  if (sum.all_integers())
+    if (const auto whole = sum.AsInteger()) return sqlite3_result_int64(ctx, *whole);
+  sqlite3_result_double(ctx, sum.AsDouble());
+}
+
 void SumFinal(sqlite3_context* ctx) { Result(ctx, false); }
 void SumValue(sqlite3_context* ctx) { Result(ctx, false); }
 void TotalFinal(sqlite3_context* ctx) { Result(ctx, true); }
@@ -264,10 +314,119 @@ void TotalValue(sqlite3_context* ctx) { Result(ctx, true); }
 
 }  // namespace
 
+namespace {
+
+// A token of a statement as ExactArithmetic sees it: an operand (a column,
+// possibly qualified, or a number), an operator or other punctuation (its
+// text), or anything else (a keyword, a string, a function's name, a
+// parameter).
+struct Token {
+  enum Kind { kOperand, kPunct, kOther } kind;
+  size_t begin, end;
+};
+
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::vector<Token> Tokens(std::string_view sql) {
+  static const char* const kKeywords[] = {
+      "select", "from", "where", "and", "or", "not", "set", "update", "insert", "into", "values",
+      "as", "on", "by", "group", "order", "having", "case", "when", "then", "else", "end", "is",
+      "in", "like", "glob", "between", "null", "distinct", "join", "left", "inner", "outer",
+      "cross", "limit", "offset", "union", "all", "except", "intersect", "exists", "cast",
+      "collate", "escape", "asc", "desc", "delete", "with", "returning", "current_date",
+      "current_time", "current_timestamp"};
+  std::vector<Token> out;
+  const size_t n = sql.size();
+  for (size_t i = 0; i < n;) {
+    const char c = sql[i];
+    const size_t begin = i;
+    if (std::isspace(static_cast<unsigned char>(c)) || sql.substr(i, 2) == "--" ||
+        sql.substr(i, 2) == "/*") {
+      i = std::max(SkipBlanksAndComments(sql, i), i + 1);
+    } else if (c == '?' || c == ':' || c == '@' || c == '$') {
+      for (++i; i < n && IsWordChar(sql[i]);) ++i;
+      out.push_back({Token::kOther, begin, i});
+    } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      for (++i; i < n; ++i)
+        if (sql[i] == close && !(close != ']' && i + 1 < n && sql[i + 1] == close && ++i)) break;
+      i = std::min(i + 1, n);
+      out.push_back({Token::kOther, begin, i});
+    } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+      while (i < n && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '.' ||
+                       ((sql[i] == '+' || sql[i] == '-') && (sql[i - 1] == 'e' || sql[i - 1] == 'E'))))
+        ++i;
+      const bool hex = sql.substr(begin, 2) == "0x" || sql.substr(begin, 2) == "0X";
+      out.push_back({hex ? Token::kOther : Token::kOperand, begin, i});
+    } else if (IsWordChar(c) && !std::isdigit(static_cast<unsigned char>(c))) {
+      while (i < n && (IsWordChar(sql[i]) || (sql[i] == '.' && i + 1 < n && IsWordChar(sql[i + 1])))) ++i;
+      size_t next = i;
+      while (next < n && std::isspace(static_cast<unsigned char>(sql[next]))) ++next;
+      bool keyword = next < n && sql[next] == '(';
+      for (const char* k : kKeywords) keyword = keyword || EqualsNoCase(sql.substr(begin, i - begin), k);
+      out.push_back({keyword ? Token::kOther : Token::kOperand, begin, i});
+    } else {
+      i += sql.substr(i, 2) == "||" ? 2 : 1;
+      out.push_back({Token::kPunct, begin, i});
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ExactArithmetic(std::string_view sql) {
+  size_t first = 0;
+  while (first < sql.size() && !std::isalpha(static_cast<unsigned char>(sql[first]))) ++first;
+  const std::string_view verb = sql.substr(first, 6);
+  if (!EqualsNoCase(verb, "select") && !EqualsNoCase(verb, "update") && !EqualsNoCase(verb, "insert") &&
+      !EqualsNoCase(verb, "delete"))
+    return "";
+  const std::vector<Token> t = Tokens(sql);
+  auto text = [&](size_t k) { return sql.substr(t[k].begin, t[k].end - t[k].begin); };
+  auto is = [&](size_t k, std::string_view ops) {  // a punctuation token among `ops`
+    if (k >= t.size() || t[k].kind != Token::kPunct) return false;
+    const std::string_view p = text(k);
+    return p == "||" ? ops.find('|') != std::string_view::npos : ops.find(p) != std::string_view::npos;
+  };
+  std::string out;
+  size_t copied = 0;
+  for (size_t i = 0; i + 2 < t.size(); ++i) {
+    // A chain: operand (+|- operand)..., not taken by a stronger or an
+    // additive operator before it (which it would then belong to).
+    if (t[i].kind != Token::kOperand || (i > 0 && is(i - 1, "+-*/%|~.")) || !is(i + 1, "+-") ||
+        t[i + 2].kind != Token::kOperand)
+      continue;
+    size_t last = i;
+    while (is(last + 1, "+-") && last + 2 < t.size() && t[last + 2].kind == Token::kOperand) last += 2;
+    if (is(last + 1, "*/%|.")) last -= 2;  // the last operand belongs to the stronger operator
+    if (last == i) continue;
+    out.append(sql.substr(copied, t[i].begin - copied));
+    out += "qev_add(";
+    out.append(text(i));
+    for (size_t k = i + 1; k < last; k += 2) {
+      out += text(k) == "-" ? ",-" : ",";
+      out.append(text(k + 1));
+    }
+    out += ")";
+    copied = t[last].end;
+    i = last;
+  }
+  if (copied == 0) return "";
+  out.append(sql.substr(copied));
+  return out;
+}
+
 int RegisterExactSums(sqlite3* db) {
   constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
   int rc = sqlite3_create_window_function(db, "sum", 1, kFlags, nullptr, StepAdd, SumFinal,
                                           SumValue, StepRemove, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_create_function(db, "qev_add", -1, kFlags, nullptr, ExactAdd, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
   return sqlite3_create_window_function(db, "total", 1, kFlags, nullptr, StepAdd, TotalFinal,
                                         TotalValue, StepRemove, nullptr);

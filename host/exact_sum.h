@@ -24,6 +24,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 struct sqlite3;
 
@@ -103,12 +105,38 @@ class ExactSum {
   int64_t specials_ = 0;
 };
 
+// The number the engines hand to the reports for a floating value: the
+// double nearest to the decimal that `value` stands for at 15 significant
+// digits; `value` itself when it is that double already, a whole number
+// (which a double holds exactly up to 2^53, and beyond it no decimal
+// places are left to tidy), an infinity or NaN. SQLite multiplies in
+// binary where a server computes numeric columns exactly (a view's
+// Qty * JhPrice: 1.5 * 0.333 is 0.49950000000000006 on SQLite, 0.4995 on
+// PostgreSQL). Every engine hands out its floating and decimal values at
+// 15 digits, so such noise in the last bits reads alike, and a server's
+// figures, which a double holds to 15 digits, stay as they are.
+double AtFifteenDigits(double value);
+
+// SQLite adds and subtracts in binary within a statement as well, and
+// 15 digits do not hide figures that cancel: 789.26 - 716.19 is
+// 73.0699999999999 there. The host therefore writes every chain of
+// additions and subtractions of plain operands (columns and number
+// literals: hjamt=skamt+xjamt-qtamt) as a call of its exact qev_add
+// (hjamt=qev_add(skamt,xjamt,-qtamt)), which adds the operands as sum()
+// does: NULL when one is NULL, an integer when all are, else the double
+// nearest the exact sum. A chain beside a stronger operator (*, /, %, ||)
+// or a function call keeps SQLite's arithmetic for that part. This returns
+// the statement so written, or "" when it holds no such chain or is no
+// query or change of rows (a view's definition keeps SQLite's own text).
+std::string ExactArithmetic(std::string_view sql);
+
 // Registers sum(x) and total(x) on `db` in place of SQLite's built-ins
 // (an application function of the same name and arity overrides a built-in
 // for the connection), also as window functions. sum gives NULL for no
 // rows, an integer when every value was an integer (an error beyond 64
 // bits, as SQLite's sum), else the nearest double to the exact sum; total
-// gives 0.0 for no rows and always a double. Returns SQLite's result code.
+// gives 0.0 for no rows and always a double; and qev_add (ExactArithmetic).
+// Returns SQLite's result code.
 int RegisterExactSums(sqlite3* db);
 
 // Whether SQLite connections opened from now on get the exact sums; on by

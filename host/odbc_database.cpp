@@ -1,5 +1,6 @@
 #include "host/odbc_database.h"
 
+#include "host/exact_sum.h"
 #include "host/row_order.h"
 
 #include <dlfcn.h>
@@ -260,6 +261,7 @@ bool ParseWhole(std::string_view text, T* out) {
 // An exact decimal as the native engines hand it out: a whole value that
 // fits 32 bits as an integer, any other as a double.
 Variant DecimalValue(double v) {
+  v = AtFifteenDigits(v);
   if (std::isfinite(v) && v == std::trunc(v) && v >= std::numeric_limits<int32_t>::min() &&
       v <= std::numeric_limits<int32_t>::max())
     return Variant(static_cast<int32_t>(v));
@@ -300,7 +302,7 @@ Variant InferredValue(std::string text) {
   double real = 0;
   if ((t.find('.') != std::string_view::npos || t.find('e') != std::string_view::npos) &&
       ParseWhole(t, &real) && std::isfinite(real))
-    return Variant(real);
+    return Variant(AtFifteenDigits(real));
   return Variant(std::move(text));
 }
 
@@ -1121,7 +1123,7 @@ class OdbcDatabase final : public Database {
       case Kind::kDouble: {
         SQLDOUBLE v;
         std::memcpy(&v, p, sizeof v);
-        *out = Variant(v);
+        *out = Variant(AtFifteenDigits(v));
         return true;
       }
       case Kind::kDecimal: {

@@ -17,6 +17,7 @@
 
 #include "host/column_types.h"
 #include "host/dialect.h"
+#include "host/exact_sum.h"
 #include "host/host.h"
 #include "host/row_order.h"
 #include "host/sql_text.h"
@@ -139,12 +140,13 @@ Variant CellValue(const PGresult* result, int row, int column, Oid type) {
     case kFloat4Oid:
     case kFloat8Oid: {
       double v = 0;
-      if (ParseWhole(text, &v)) return Variant(v);
+      if (ParseWhole(text, &v)) return Variant(AtFifteenDigits(v));
       break;
     }
     case kNumericOid: {
       double v = 0;
       if (!ParseWhole(text, &v)) break;
+      v = AtFifteenDigits(v);
       if (std::isfinite(v) && v == std::trunc(v) && v >= std::numeric_limits<int32_t>::min() &&
           v <= std::numeric_limits<int32_t>::max())
         return Variant(static_cast<int32_t>(v));

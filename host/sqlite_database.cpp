@@ -71,7 +71,7 @@ Variant ColumnValue(sqlite3_stmt* stmt, int column, bool date_column) {
   }
   switch (type) {
     case SQLITE_INTEGER: return Variant::FromInt64(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, column));
+    case SQLITE_FLOAT: return Variant(AtFifteenDigits(sqlite3_column_double(stmt, column)));
     case SQLITE_NULL: return Variant::Null();
     case SQLITE_BLOB: {
       const void* data = sqlite3_column_blob(stmt, column);
@@ -212,13 +212,17 @@ class SqliteDatabase final : public Database {
     if (sqlite3_stmt* cached = cache_.Find(sql)) return cached;
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v3(db_.get(), sql.data(), static_cast<int>(sql.size()),
+    // Additions and subtractions exact, as the sums (exact_sum.h); the
+    // cache keeps the statement under the caller's text.
+    const std::string exact = ExactSqliteSums() ? ExactArithmetic(sql) : std::string();
+    const std::string_view text = exact.empty() ? sql : std::string_view(exact);
+    const int rc = sqlite3_prepare_v3(db_.get(), text.data(), static_cast<int>(text.size()),
                                       SQLITE_PREPARE_PERSISTENT, &raw, &tail);
     StatementPtr stmt(raw);
     if (rc != SQLITE_OK) RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     if (stmt == nullptr) Raise(kErrBadStatement, "Refused an empty statement" + st.Describe(), source_);
-    const size_t used = static_cast<size_t>(tail - sql.data());
-    if (!IsEmptyTail(sql.substr(used)))
+    const size_t used = static_cast<size_t>(tail - text.data());
+    if (!IsEmptyTail(text.substr(used)))
       Raise(kErrBadStatement,
             "Refused a text holding more than one statement; nothing was run" + st.Describe(),
             source_);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "frame/CreateActiveXObj.h"
 #include "frame/registration.h"
 #include "host/host.h"
 #include "platform/ci_map.h"
@@ -89,6 +90,7 @@ Outcome Run(const Case& c, Backend backend) {
   std::vector<Variant> sources;
   for (size_t k = 0; k < c.sources.size(); ++k) {
     sources.emplace_back(host::CreateQueryObj(dbs.Create("source" + std::to_string(k + 1))));
+    for (const std::string& script : c.source_scripts) schema::Apply(sources.back(), script);
     for (const std::string& ddl : c.source_ddl)
       Call(sources.back(), "Exec", Variant(Expand(ddl, backend)));
     for (const std::string& sql : c.sources[k]) Call(sources.back(), "Exec", Variant(sql));
@@ -99,10 +101,13 @@ Outcome Run(const Case& c, Backend backend) {
   for (const auto& [name, value] : c.props) Let(report, name, value);
   auto call = [&](const std::string& method, int passed) {
     ArgList args;
+    if (passed < 0) return Invoke(report, method, kInvokeMethod, args);
     args.Value(Variant(c.source_num));
     for (int k = 1; k <= passed; ++k) args.Value(sources.at(static_cast<size_t>(k - 1)));
     return Invoke(report, method, kInvokeMethod, args);
   };
+  const Variant errors = frame::GetActiveXObj();
+  Call(errors, "ClearErrors");
   std::string step = "CalcuRpt";
   try {
     call("CalcuRpt", c.passed);
@@ -113,6 +118,10 @@ Outcome Run(const Case& c, Backend backend) {
   } catch (const RuntimeError& e) {
     // Both engines must fail alike: the same member, the same number.
     out.error = step + " raised " + std::to_string(e.number());
+  }
+  for (int32_t i = 0, n = Get(errors, "ErrorCount").ToInt32(); i < n; ++i) {
+    const std::string line = Call(errors, "ErrorText", Variant(i)).ToText();
+    out.results.push_back(line.substr(0, line.find(" (source ")));  // the texts differ by engine
   }
   for (const std::string& table : c.tables) out.tables[table] = TableRows(q0, table);
   report = Variant();

@@ -29,14 +29,15 @@ struct Case {
   std::string report;  // class name, e.g. "Rpt_Tol_Good"
   std::vector<std::pair<std::string, Variant>> props;
   int16_t source_num = 1;
-  int passed = 1;  // query objects handed to CalcuRpt
+  int passed = 1;  // query objects handed to CalcuRpt; -1: CalcuRpt takes no arguments
 
   // The report database: schema scripts (schema/<dialect>/<name>.sql)
   // after the fixed tables, then these statements (lookup rows).
   std::vector<std::string> report_scripts;
   std::vector<std::string> report_rows;
 
-  // Each source database: this DDL, then its own rows.
+  // Each source database: these schema scripts, this DDL, then its own rows.
+  std::vector<std::string> source_scripts;
   std::vector<std::string> source_ddl;
   std::vector<std::vector<std::string>> sources;
 
@@ -56,7 +57,8 @@ std::string Expand(const std::string& ddl, Backend backend);
 
 // What one engine produced: the error the calculation raised (number and
 // the member that raised it; empty when none), the results of the calls
-// after it, and each table's rows as sorted texts.
+// after it and the errors the report trapped and handed to the utility
+// library (number and procedure), and each table's rows as sorted texts.
 struct Outcome {
   std::string error;
   std::vector<std::string> results;

@@ -12,8 +12,10 @@
 //
 // To add a report: one entry in Reports() with its class name and a
 // generator (usually a family generator plus the report's properties).
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/difftest/diff_case.h"
@@ -151,7 +153,11 @@ void GoodsFamily(Gen& g, Case* c) {
       "create view rpt_zyjz_v as select goodid, iDate, Qty * UnitRate as qty, Amt as amt from "
       "zy_good_fee where Kind = 'jz'",
       "create view rpt_zyjs_v as select goodid, iDate, Qty * UnitRate as qty, Amt as amt from "
-      "zy_good_fee where Kind = 'js'"};
+      "zy_good_fee where Kind = 'js'",
+      // Receipts as the purchase price listing reads them: the supplier
+      // where a receipt names one, the good standing in for the factory.
+      "create view rpt_kcrk_price_v as select iDate as idate, FromID as SupplierID, goodid as FactoryID, "
+      "Qty, UnitRate, YfCkID as UnitName, JhPrice as jhprice, Qty * JhPrice as jhAmt from kc_move"};
   int id = 0;
   for (size_t k = 0; k < c->sources.size(); ++k) {
     const bool with_time = g.Chance(0.5);
@@ -222,9 +228,15 @@ void CategoryFamily(Gen& g, Case* c) {
       "insert into qev_pub_type_fpxm (id,name) values ('01','药费'),('03','Lab'),('07','治疗费')"};
   c->source_ddl = {
       "create table mz_fee (lineid {id}, ID text not null, RegID text, Name text, iDate {ts}, "
-      "DepaID text, DoctorID text, bbxm1id text, bbxm2id text, tjxm1id text, fpxmid text, Amt {num})",
+      "DepaID text, DoctorID text, bbxm1id text, bbxm2id text, tjxm1id text, fpxmid text, Amt {num}, "
+      "isdoamt integer)",
       "create view rpt_mz_fee_v as select ID, RegID, Name, {day} as JzrDay, iDate, DepaID, DoctorID, "
-      "bbxm1id, bbxm2id, tjxm1id, fpxmid, Amt from mz_fee"};
+      "bbxm1id, bbxm2id, tjxm1id, fpxmid, Amt from mz_fee",
+      // The same charges as inpatient ones: the visit is the stay (zydjid,
+      // never NULL in an inpatient source), isdoamt the dispensed flag.
+      "create view rpt_zyqd_v as select coalesce(RegID, 'ZY') as zydjid, {day} as CountDate, iDate, "
+      "DepaID, DoctorID, bbxm1id, fpxmid, Amt, isdoamt from mz_fee",
+      "create view rpt_zyjs_v as select * from rpt_zyqd_v"};
   struct Visit {
     std::string regid, name, depa, doctor;
   };
@@ -241,9 +253,11 @@ void CategoryFamily(Gen& g, Case* c) {
   int line = 0, record = 0;
   auto add = [&](size_t k, const Visit& v, const std::string& rec, const std::string& time,
                  const std::string& type, const std::string& amt) {
-    rows[k].push_back(std::to_string(++line) + "," + Quote(rec) + "," + v.regid + "," + v.name + "," +
+    const int id = ++line;
+    rows[k].push_back(std::to_string(id) + "," + Quote(rec) + "," + v.regid + "," + v.name + "," +
                       time + "," + v.depa + "," + v.doctor + "," + Quote(type) + ",'01','01'," +
-                      Quote(type == "05" ? "03" : type == "20" ? "07" : "01") + "," + amt);
+                      Quote(type == "05" ? "03" : type == "20" ? "07" : "01") + "," + amt + "," +
+                      std::to_string(id % 3));
   };
   for (const Visit& v : visits) {
     const int charges = g.Int(1, 4);
@@ -279,7 +293,7 @@ void CategoryFamily(Gen& g, Case* c) {
   for (size_t k = 0; k < rows.size(); ++k)
     if (!rows[k].empty())
       c->sources[k] = {InsertRows("insert into mz_fee (lineid,ID,RegID,Name,iDate,DepaID,DoctorID,"
-                                  "bbxm1id,bbxm2id,tjxm1id,fpxmid,Amt)",
+                                  "bbxm1id,bbxm2id,tjxm1id,fpxmid,Amt,isdoamt)",
                                   rows[k])};
 }
 
@@ -294,6 +308,25 @@ Case CategoryReportCase(Gen& g, const char* cls, const char* table) {
              {"RptDesc", Variant(std::string("Period") + kSep + "2024-03")},
              {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")}};
   c.tables = {table, "rpt_header", "tem_rpt_qty"};
+  return c;
+}
+
+// --------------------------------------------------------------- inpatient
+
+// The category family's charges read as inpatient ones: rpt_zyqd_v (in
+// either letter case) splits amounts by the dispensed flag, rpt_zyjs_v
+// does not.
+Case InpatientCase(Gen& g, const char* cls, const char* table, const char* script) {
+  Case c;
+  CategoryFamily(g, &c);
+  c.report = cls;
+  c.report_scripts.push_back(script);
+  c.props = {{"SourceViewName", Variant(g.Pick<std::string>({"rpt_zyqd_v", "Rpt_ZyQd_V", "rpt_zyjs_v"}))},
+             {"TypeField", Variant(g.Pick<std::string>({"bbxm1id", "fpxmid"}))},
+             {"RptTab", Variant(table)},
+             {"RptDesc", Variant(std::string("Period") + kSep + "2024-03")},
+             {"CondStr", Variant(g.Chance(0.5) ? kMonth : "")}};
+  c.tables = {table, "rpt_header"};
   return c;
 }
 
@@ -395,6 +428,157 @@ Case StockLedger(Gen& g) {
   return c;
 }
 
+// ---------------------------------------------------------------- cashier
+
+// The figures of a row negated, as a refund or reversal books them; texts
+// (quoted), NULL and 0 stay.
+std::string Negated(const std::string& values) {
+  std::string out;
+  for (size_t from = 0; from <= values.size();) {
+    const size_t to = std::min(values.find(',', from), values.size());
+    const std::string v = values.substr(from, to - from);
+    const bool kept = v[0] == '\'' || v == "NULL" || v == "0";
+    out += (from ? "," : "") + (kept ? v : v[0] == '-' ? v.substr(1) : "-" + v);
+    from = to + 1;
+  }
+  return out;
+}
+
+// Money as a cashier's desk takes it in: the decimals of RandomAmount (at
+// most four places, up to a million), never negative (refunds and
+// reversals book it negated), and not its 15-digit reals. The sheet adds
+// its columns in the engine (hjamt=skamt+xjamt+...): reals of different
+// magnitudes sum to a 16th digit there, a figure that a server's numeric
+// holds and no double does.
+Amount Money(Gen& g) {
+  for (;;)
+    if (Amount a = RandomAmount(g); a.fixed) return FixedAmount(a.units < 0 ? -a.units : a.units);
+}
+
+// amt and its split over the settlement methods jsfs1amt to jsfs4amt
+// (cash, card, account, other): all by one method, or by cash and card.
+std::string Payment(Gen& g) {
+  const Amount a = Money(g), b = Money(g);
+  if (g.Chance(0.3)) return Fixed4(a.units + b.units) + "," + a.sql + "," + b.sql + ",0,0";
+  std::string out = a.sql;
+  const int method = g.Int(1, 4);
+  for (int m = 1; m <= 4; ++m) out += "," + (m == method ? a.sql : std::string("0"));
+  return out;
+}
+
+// The cashiers' desks in one to three sources: top-ups, registrations,
+// charges with their lines, deposits and insurance settlements of two
+// cashiers around one day, some void, some refunded to exactly zero.
+void CashierFamily(Gen& g, Case* c) {
+  ChooseSources(g, c);
+  c->report_scripts = {"cashier_reports", "category_sources"};
+  c->report_rows = {"insert into qev_pub_type_fpxm (id,name,Mzsn) values ('01','西药费',3),('02','Lab',1),"
+                    "('03','治疗费',2)"};  // 04 is unknown
+  c->source_scripts = {"cashier_sources"};
+  int id = 0;
+  for (auto& source : c->sources) {
+    std::vector<std::string> in, reg, tol, lines, yjk, yb;
+    for (int i = g.Int(1, 15); i > 0; --i) {
+      std::string who = Quote(g.Pick<std::string>({"U1", "U1", "U2"})) + ",";
+      who += Quote(g.Pick<std::string>({"2024-03-15", "2024-03-15 00:00:00", "2024-03-15 10:00:00",
+                                        "2024-03-15 23:59:59", "2024-03-16 00:00:00"})) + ",";
+      const std::string state = g.Chance(0.15) ? "'0'," : "'1',";
+      const int refunds = g.Chance(0.3) ? 1 : 0;
+      const std::string pay = Payment(g);
+      switch (g.Int(0, 4)) {
+        case 0:
+          in.push_back(who + "'1'," + pay);
+          if (refunds) in.push_back(who + "'-1'," + Negated(pay));
+          break;
+        case 1:
+          reg.push_back(who + "'1'," + state + pay);
+          if (refunds) reg.push_back(who + g.Pick<std::string>({"'0',", "'-1',"}) + state + Negated(pay));
+          break;
+        case 2: {
+          // fb, bxamt (the insurer's part), bcamt (cash rounding), then the payment.
+          std::string figures = Quote(g.Pick<std::string>({"自费", "医保", "公费", "Self"})) + ",";
+          figures += Money(g).sql + ",";
+          figures += g.Pick<std::string>({"0", "0.5", "-0.03"}) + "," + pay;
+          std::vector<std::string> items;
+          for (int l = g.Int(1, 3); l > 0; --l) {
+            items.push_back(Quote(g.Pick<std::string>({"01", "02", "03", "04"})) + ",");
+            items.back() += RandomAmount(g).sql;
+          }
+          for (int r = 0; r <= refunds; ++r) {
+            tol.push_back(who + (r ? "'-1'," : "'1',") + state + std::to_string(++id) + "," +
+                          (r ? Negated(figures) : figures));
+            for (const std::string& item : items)
+              lines.push_back(std::to_string(id) + "," + (r ? Negated(item) : item));
+          }
+          break;
+        }
+        case 3: {
+          // Deposit (1), additional payment (3) or refund at settlement (5,
+          // money paid back), each reversed by type + 1.
+          const int type = g.Pick<int>({1, 3, 5});
+          std::string figures = g.Pick<std::string>({"0", "0.5"}) + "," + pay;
+          if (type == 5) figures = Negated(figures);
+          yjk.push_back(who + Quote(std::to_string(type)) + "," + figures);
+          if (refunds) yjk.push_back(who + Quote(std::to_string(type + 1)) + "," + Negated(figures));
+          break;
+        }
+        default: {
+          std::string figures = Quote(g.Pick<std::string>({"Tol", "Zyjz", "Zyjs"}));
+          for (int k = 0; k < 12; ++k) figures += "," + (g.Chance(0.01) ? "NULL" : RandomAmount(g).sql);
+          yb.push_back(who + figures);
+          if (refunds) yb.push_back(who + Negated(figures));
+        }
+      }
+    }
+    const std::string pays = "amt,jsfs1amt,jsfs2amt,jsfs3amt,jsfs4amt)";
+    const std::pair<const char*, const std::vector<std::string>*> tables[] = {
+        {"insert into qev_Mem_InAmt (CzyID,iDate,inout,", &in},
+        {"insert into qev_Reg_info (CzyID,iDate,inout,state,", &reg},
+        {"insert into qev_Tol_infoh (CzyID,iDate,inout,state,ID,fb,bxamt,bcamt,", &tol},
+        {"insert into qev_Zyyjk_Info (CzyID,iDate,Type,bcamt,", &yjk}};
+    for (const auto& [head, rows] : tables)
+      if (!rows->empty()) source.push_back(InsertRows(head + pays, *rows));
+    if (!lines.empty()) source.push_back(InsertRows("insert into qev_Tol_infod (InfohID,fpxmid,Amt)", lines));
+    if (!yb.empty())
+      source.push_back(InsertRows("insert into qev_Yb_Infoh_L (CzyID,iDate,Kind,zhzfe0,jjzfe0,gwybz0,fybfy0,"
+                                  "ylzfje,cfdxje,sybxzf,bjjjzf,grzfe0,bcbxf0,locaxj,xjhj00)", yb));
+  }
+}
+
+// A daily sheet over the cashier family: one cashier's day, all of a
+// cashier's rows, or every row.
+Case DailySheet(Gen& g, const char* cls) {
+  Case c;
+  CashierFamily(g, &c);
+  c.report = cls;
+  c.props = {{"CondStr", Variant(g.Pick<std::string>({"", "CzyID='U1'",
+                                                      "CzyID='U1' and iDate>={d '2024-03-15'} and "
+                                                      "iDate<{d '2024-03-16'}"}))}};
+  if (std::string_view(cls).starts_with("Rpt_Yb")) {
+    c.props.push_back({"RptDesc", Variant(std::string("日期") + kSep + "2024-03-15")});
+    c.tables = {"rpt_Yb_rbb"};
+  } else {
+    c.props.push_back({"JzrDay", Variant("2024-03-15")});
+    c.props.push_back({"Submiter", Variant(g.Pick<std::string>({"王芳", "Li"}))});
+    c.tables = {"rpt_Tol_rbb", "rpt_Tol_Rbb_Infod", "rpt_rbbd"};
+  }
+  return c;
+}
+
+// A report that only renews its header: RptDesc of Chinese and ASCII
+// items, empty ones among them, none, or an odd number (an error).
+Case HeaderOnly(Gen& g, const char* cls, const char* table) {
+  Case c;
+  c.report = cls;
+  c.passed = -1;
+  std::string desc;
+  for (int i = g.Int(0, 5); i > 0; --i)
+    desc += g.Pick<std::string>({"统计期间", "2024-03", "Dept. O'Neil", ""}) + (i > 1 ? kSep : "");
+  c.props = {{"RptTab", Variant(table)}, {"RptDesc", Variant(desc)}};
+  c.tables = {"rpt_header"};
+  return c;
+}
+
 }  // namespace
 
 const std::vector<ReportEntry>& Reports() {
@@ -425,6 +609,46 @@ const std::vector<ReportEntry>& Reports() {
        }},
       {"Rpt_Tol_Day", DayReport},
       {"Rpt_RegCz_Day", RegistrationDay},
+      {"Rpt_RegCz", [](Gen& g) { return HeaderOnly(g, "Rpt_RegCz", "rpt_regcz"); }},
+      {"Rpt_Kc_Query",
+       [](Gen& g) {
+         Case c = HeaderOnly(g, "Rpt_Kc_Query", "rpt_kc_query");
+         c.props.push_back({"Kfhb", Variant(static_cast<int16_t>(g.Int(0, 1)))});
+         return c;
+       }},
+      {"Rpt_KcRk_Price",
+       [](Gen& g) {
+         Case c = GoodsReport(g, "Rpt_KcRk_Price", "rpt_kcrk_price_v", "rpt_kcrk_price");
+         c.report_scripts.insert(c.report_scripts.end(), {"price_reports", "hospital_lookups"});
+         c.report_rows.push_back("insert into qev_pub_xydw (id,name) values ('S01','国药控股'),('1001','Pfizer')");
+         c.props.push_back({"SupFac", Variant(static_cast<int16_t>(g.Int(0, 2)))});
+         return c;
+       }},
+      {"Rpt_Zy_Type",
+       [](Gen& g) {
+         Case c = InpatientCase(g, "Rpt_Zy_Type", "rpt_zy_type", "inpatient_reports");
+         c.props.push_back({"ObjField", Variant(g.Pick<std::string>({"DepaID", "DoctorID", "CountDate"}))});
+         return c;
+       }},
+      {"Rpt_Zy_TypeDx",
+       [](Gen& g) {
+         Case c = InpatientCase(g, "Rpt_Zy_TypeDx", "rpt_zy_typedx", "inpatient_reports");
+         c.calls_after = {"GetAllQty"};
+         return c;
+       }},
+      {"Rpt_Zy_Day",
+       [](Gen& g) {
+         Case c = InpatientCase(g, "Rpt_Zy_Day", "rpt_zy_day", "daily_reports");
+         c.props[1] = {"ObjField", Variant(g.Pick<std::string>({"DepaID", "DoctorID", "fpxmid"}))};
+         c.props.push_back({"AmtQty", Variant(static_cast<int16_t>(g.Int(0, 1)))});
+         c.calls_after = {"CalcuDayQty"};
+         return c;
+       }},
+      {"Rpt_Tol_Rbb", [](Gen& g) { return DailySheet(g, "Rpt_Tol_Rbb"); }},
+      {"Rpt_Yjk_Rbb", [](Gen& g) { return DailySheet(g, "Rpt_Yjk_Rbb"); }},
+      {"Rpt_Yb_Rbb", [](Gen& g) { return DailySheet(g, "Rpt_Yb_Rbb"); }},
+      {"Rpt_Yb_Rbb_Zyjz", [](Gen& g) { return DailySheet(g, "Rpt_Yb_Rbb_Zyjz"); }},
+      {"Rpt_Yb_Rbb_Zyjs", [](Gen& g) { return DailySheet(g, "Rpt_Yb_Rbb_Zyjs"); }},
   };
   return reports;
 }
