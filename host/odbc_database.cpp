@@ -680,6 +680,9 @@ class OdbcDatabase final : public Database {
     } else if (lower.starts_with("sqlite")) {
       dialect_ = "sqlite";
       database_file_ = InfoText(SQL_DATABASE_NAME);
+      exact_arithmetic_ = ExactSqliteSums() &&
+                          AttributeOf(connection_string_, "LoadExt").value_or("").find(
+                              "libqev_sqlite_sums") != std::string::npos;
     } else {
       dialect_ = "odbc";
     }
@@ -798,7 +801,12 @@ class OdbcDatabase final : public Database {
             source_);
     // Comments before the statement are dropped: the SQLite driver takes
     // text after a leading comment for a second statement.
-    return pieces[0].substr(SkipBlanksAndComments(pieces[0], 0));
+    std::string text = pieces[0].substr(SkipBlanksAndComments(pieces[0], 0));
+    // Additions and subtractions exact, as on the native engine, where the
+    // driver's connection has the host's qev_add (the sums extension).
+    if (exact_arithmetic_)
+      if (std::string exact = ExactArithmetic(text); !exact.empty()) return exact;
+    return text;
   }
 
   // Refuses a text whose parameter markers do not match the values: the
@@ -1511,6 +1519,7 @@ class OdbcDatabase final : public Database {
   std::string dbms_name_;
   std::string dialect_ = "odbc";
   bool in_transaction_ = false;  // opened by a statement (see InTransaction)
+  bool exact_arithmetic_ = false;  // SQLite behind the driver, with the host's qev_add
   std::string database_file_;
   std::mutex mu_;
   std::chrono::milliseconds timeout_{0};  // as the caller set it, for messages
