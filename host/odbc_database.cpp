@@ -1,6 +1,5 @@
 #include "host/odbc_database.h"
 
-#include "host/exact_sum.h"
 #include "host/row_order.h"
 
 #include <dlfcn.h>
