@@ -783,6 +783,10 @@ class OdbcDatabase final : public Database {
   // server's dialect; refuses empty texts and texts with a second
   // statement.
   std::string OneStatement(const Statement& st) const {
+    // A driver may read the text up to a NUL: the rest would not run.
+    if (st.sql.find('\0') != std::string_view::npos)
+      Raise(kErrBadStatement, "Refused a statement holding a NUL character; nothing was run" + st.Describe(),
+            source_);
     if (dialect_ == "postgresql") {
       const PostgresStatementShape shape = ScanPostgresStatement(st.sql);
       if (shape.empty) Raise(kErrBadStatement, "Refused an empty statement" + st.Describe(), source_);

@@ -417,6 +417,10 @@ class PostgresDatabase final : public Database {
       Raise(kErrBadStatement,
             "Refused a text holding more than one statement; nothing was run" + st.Describe(),
             source_);
+    // libpq reads the text up to a NUL: the rest would not run.
+    if (st.sql.substr(0, shape.first_end).find('\0') != std::string_view::npos)
+      Raise(kErrBadStatement, "Refused a statement holding a NUL character; nothing was run" + st.Describe(),
+            source_);
     if (static_cast<size_t>(shape.max_param) != st.params.size())
       Raise(kErrBadStatement,
             "Refused a statement with " + std::to_string(shape.max_param) +

@@ -158,6 +158,9 @@ bool IsEmptyTail(std::string_view tail) {
 }
 
 void RequireSelfContainedCondition(std::string_view cond, const std::string& source) {
+  // Outside a literal (which becomes a bound value) a NUL is text that an
+  // engine reading up to the NUL would drop, with what follows it.
+  static constexpr const char* kNulEnds = "a NUL byte would end the statement text";
   auto refuse = [&](const char* why) {
     Raise(kErrBadStatement, "Refused condition '" + std::string(cond) + "': " + why, source);
   };
@@ -166,6 +169,7 @@ void RequireSelfContainedCondition(std::string_view cond, const std::string& sou
   while (pos < cond.size()) {
     const char c = cond[pos];
     if (c == ';') refuse("a ';' would end the statement");
+    if (c == '\0') refuse(kNulEnds);
     if (c == '(') ++depth;
     if (c == ')' && --depth < 0) refuse("it closes a parenthesis it did not open");
     const size_t after = SkipQuotedOrComment(cond, pos);
@@ -175,6 +179,8 @@ void RequireSelfContainedCondition(std::string_view cond, const std::string& sou
     }
     if (c == '\'' || c == '"' || c == '`' || c == '[') {
       if (!QuoteIsClosed(cond, pos, c == '[' ? ']' : c)) refuse("a quote is left open");
+    } else if (cond.substr(pos, after - pos).find('\0') != std::string_view::npos) {
+      refuse(kNulEnds);
     } else if (cond[pos] == '-' && (after == cond.size() && cond.back() != '\n')) {
       refuse("a '--' comment would hide the rest of the statement");
     } else if (cond[pos] == '/' && (after - pos < 4 || cond.substr(after - 2, 2) != "*/")) {
@@ -347,7 +353,9 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
       bool doubled = false;
       const size_t end = ScanLiteral(text, pos, &doubled);
       if (end == std::string_view::npos) break;  // unterminated: the engine reports it
-      if (in_condition && prev == Prev::kIntroducer) {
+      // A literal run together with a word after it ('a'20) stays as
+      // written: the marker would run into the word ("?20" is parameter 20).
+      if (in_condition && prev == Prev::kIntroducer && !(end < text.size() && IsWordChar(text[end]))) {
         sql->append(text.substr(copied, pos - copied));
         db.AppendParamMarker(sql, static_cast<int>(params->size() + 1));
         std::string_view value = text.substr(pos + 1, end - pos - 2);

@@ -44,7 +44,8 @@ bool IsEmptyTail(std::string_view tail);
 // text after it, so it may not end inside a quoted literal or name or inside
 // a comment ("--" without a line break after it, "/*" without "*/"), which
 // would swallow that text; may not close a parenthesis it did not open or
-// leave one open; and may not hold a ';' outside quotes and comments.
+// leave one open; may not hold a ';' outside quotes and comments; and may
+// not hold a NUL byte outside quoted literals.
 void RequireSelfContainedCondition(std::string_view cond, const std::string& source);
 
 // The first keyword of a statement, lower-cased ("select", "create", ...).
@@ -102,7 +103,8 @@ enum class LiteralScope {
 // where, on, having (or when it opens a condition): never after "as", a
 // name or a closing parenthesis, so aliases, names given as strings and
 // typed literals stay as written, and never for PostgreSQL's escape,
-// Unicode and dollar-quoted strings (E'...', U&'...', $$...$$). A literal with doubled quotes is
+// Unicode and dollar-quoted strings (E'...', U&'...', $$...$$), nor for a
+// literal that a word follows without a blank ('a'20). A literal with doubled quotes is
 // unescaped into `*unescaped`; other values are views into `text`.
 // Comparisons keep their meaning: a string literal and a bound text both
 // carry no type affinity.

@@ -210,6 +210,9 @@ class SqliteDatabase final : public Database {
     const std::string_view sql = st.sql;
     *schema_change = false;
     if (sqlite3_stmt* cached = cache_.Find(sql)) return cached;
+    if (sql.find('\0') != std::string_view::npos)
+      Raise(kErrBadStatement, "Refused a statement holding a NUL character; nothing was run" + st.Describe(),
+            source_);
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     // Additions and subtractions exact, as the sums (exact_sum.h); the

@@ -175,6 +175,25 @@ TEST_P(QueryObjectTest, SecondStatementIsRefusedAndNothingRuns) {
   EXPECT_EQ(Scalar("select count(*) from rpt; -- done\n;"), Variant(int32_t{1}));
 }
 
+TEST_P(QueryObjectTest, ANulByteCannotEndTheTextAnEngineRuns) {
+  // An engine that reads its text up to a NUL would run less than the
+  // guards checked: here a delete without its condition.
+  Call(q_, "InsertRecord", "rpt", "computer,qty", Values("WS1", "1"));
+  const std::string hidden("delete from rpt --\0\n where computer='none'", 42);
+  EXPECT_EQ(RaisedBy([&] { Exec(hidden); }).number, kErrBadStatement);
+  EXPECT_EQ(RaisedBy([&] { Open("select qty from rpt" + hidden.substr(15)); }).number,
+            kErrBadStatement);
+  const std::string cond("1=1 --\0\n", 8);
+  EXPECT_EQ(RaisedBy([&] { Call(q_, "CondAfterStr", cond); }).number, kErrBadStatement);
+  EXPECT_EQ(RaisedBy([&] { Call(q_, "DeleteRecord", "rpt", "computer='none' --" + cond.substr(6)); }).number,
+            kErrBadStatement);
+  EXPECT_EQ(Count("rpt"), 1);
+  // Inside a literal it is a value like any other, bound as data.
+  if (!pg()) {
+    EXPECT_EQ(Count("rpt", std::string("computer<>'a\0b'", 15)), 1);
+  }
+}
+
 TEST_P(QueryObjectTest, ParameterMarkersAndEmptyStatementsAreRefused) {
   // The engine's own markers in a caller's text have no value to take.
   for (const std::string& marker : pg() ? std::vector<std::string>{"$1", "$2"}

@@ -71,6 +71,10 @@ TEST(SqlTextTest, ConditionsMustNotSwallowOrEndTheTextAfterThem) {
                           "a=1) or (b=1", "(a=1", "[a=1"})
     EXPECT_EQ(RaisedBy([&] { RequireSelfContainedCondition(bad, kSource); }).number, kErrBadStatement)
         << bad;
+  // A NUL outside a literal ends the text of an engine that reads up to it.
+  for (std::string_view bad : {std::string_view("a=1 --\0\n", 8), std::string_view("a=1\0", 4)})
+    EXPECT_EQ(RaisedBy([&] { RequireSelfContainedCondition(bad, kSource); }).number, kErrBadStatement);
+  EXPECT_NO_THROW(RequireSelfContainedCondition(std::string_view("a='\0'", 5), kSource));
 }
 
 TEST(SqlTextTest, FirstKeywordSkipsCommentsAndFoldsCase) {
@@ -221,6 +225,9 @@ TEST_P(LiteralParamsTest, EscapeStringsAndDollarQuotesStayAsWritten) {
             Markers("a=U&'d\\0061t' and c=?"));
   // A name holding '$' is no dollar quote.
   EXPECT_EQ(Run("a$b$='k'", LiteralScope::kCondition), Markers("a$b$=?"));
+  // A literal a word follows without a blank: its marker would take the
+  // word in ("?20" and "$120" are other parameters).
+  EXPECT_EQ(Run("a='x'20 or b='y'", LiteralScope::kCondition), Markers("a='x'20 or b=?"));
 }
 
 TEST_P(LiteralParamsTest, OtherStatementsAndBrokenTextStayAsWritten) {
