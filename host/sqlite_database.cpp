@@ -122,6 +122,8 @@ class SqliteDatabase final : public Database {
             "Cannot put database '" + path + "' into WAL mode (journal mode is '" + got + "')",
             source_);
     ExecuteLocked(Statement{"PRAGMA synchronous=NORMAL"}, nullptr, SIZE_MAX);
+    const std::string cache = "PRAGMA cache_size=-" + std::to_string(kSqliteCacheKiB);
+    ExecuteLocked(Statement{cache}, nullptr, SIZE_MAX);
   }
 
   ~SqliteDatabase() override {

@@ -35,6 +35,7 @@
 #include <unistd.h>
 
 #include "bench/support/pg_bench.h"
+#include "bench/support/raw_db.h"
 #include "frame/registration.h"
 #include "host/calculation.h"
 #include "host/host.h"
@@ -186,6 +187,7 @@ void BM_Floor(benchmark::State& state) {
     for (const std::string& path : f.sources) {
       sqlite3* db = nullptr;
       Check(sqlite3_open(path.c_str(), &db), db, "open");
+      qev::bench::SameCacheAsTheHost(db);
       sqlite3_stmt* st = nullptr;
       Check(sqlite3_prepare_v2(db,
                                "select goodid,sum(Qty*UnitRate) as f_Qty,sum(Amt) as f_amt "
@@ -202,6 +204,7 @@ void BM_Floor(benchmark::State& state) {
     }
     sqlite3* db = nullptr;
     Check(sqlite3_open(f.report.c_str(), &db), db, "open");
+    qev::bench::SameCacheAsTheHost(db);
     Check(sqlite3_exec(db, "delete from rpt_tol_good where computer='FLOOR'; begin", nullptr,
                        nullptr, nullptr),
           db, "begin");

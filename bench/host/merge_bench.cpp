@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "bench/support/pg_bench.h"
+#include "bench/support/raw_db.h"
 #include "host/host.h"
 #include "host/write_batch.h"
 #include "platform/dispatch.h"
@@ -195,6 +196,7 @@ class RawMerge {
     db_.reset(db);
     sqlite3_busy_timeout(db, 30000);
     Check(sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr), db);
+    qev::bench::SameCacheAsTheHost(db);
     select_ = Prepare("select computer,qty,name, amt from " + kTable + " where name=? and computer=?");
     insert_ = Prepare("insert into " + kTable + " (computer,qty,name,amt) values (?,?,?,?)");
     update_ = Prepare("update " + kTable + " set qty=?,amt=? where name=? and computer=?");

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "host/sqlite_database.h"
+
 namespace qev::bench {
 
 using Row = std::vector<std::string>;
@@ -19,6 +21,13 @@ using Row = std::vector<std::string>;
 [[noreturn]] inline void Die(const std::string& what) {
   std::fprintf(stderr, "bench: %s\n", what.c_str());
   std::exit(1);
+}
+
+// A raw SQLite connection with the page cache of the host's connections, so
+// that a floor and its report read under the same conditions.
+inline void SameCacheAsTheHost(sqlite3* db) {
+  const std::string pragma = "PRAGMA cache_size=-" + std::to_string(qev::host::kSqliteCacheKiB);
+  sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, nullptr);
 }
 
 // The engine's own client library: rows of a statement as texts, and a
@@ -31,6 +40,8 @@ class Raw {
       if (PQstatus(conn_) != CONNECTION_OK) Die(PQerrorMessage(conn_));
     } else if (sqlite3_open(connection.c_str(), &db_) != SQLITE_OK) {
       Die(sqlite3_errmsg(db_));
+    } else {
+      SameCacheAsTheHost(db_);
     }
   }
   ~Raw() {
