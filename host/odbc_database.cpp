@@ -726,6 +726,8 @@ class OdbcDatabase final : public Database {
       ResultTable mode;
       ExecuteLocked(Statement{"PRAGMA journal_mode=WAL"}, &mode, SIZE_MAX);
       ExecuteLocked(Statement{"PRAGMA synchronous=NORMAL"}, nullptr, SIZE_MAX);
+      const std::string cache = "PRAGMA cache_size=-" + std::to_string(kSqliteCacheKiB);
+      ExecuteLocked(Statement{cache}, nullptr, SIZE_MAX);
     }
   }
 
