@@ -39,7 +39,6 @@ namespace qev::host {
 
 namespace {
 
-constexpr size_t kStatementCacheSize = 64;
 constexpr SQLULEN kLoginTimeoutSeconds = 10;
 // A text column is bound with room for this many characters at most; a
 // longer value is read again whole (see Fetch).
@@ -615,13 +614,7 @@ class OdbcDatabase final : public Database {
   const std::string& dbms_name() const { return dbms_name_; }
 
  private:
-  struct Statement {
-    std::string_view sql;
-    std::span<const SqlParam> params = {};
-    std::string_view shown = {};
-
-    std::string Describe() const { return DescribeStatement(sql, params, shown); }
-  };
+  using Statement = EngineStatement;
 
   void Disconnect() {
     if (dbc_ == SQL_NULL_HDBC) return;
@@ -806,9 +799,15 @@ class OdbcDatabase final : public Database {
             source_);
     // Comments before the statement are dropped: the SQLite driver takes
     // text after a leading comment for a second statement.
-    std::string text = pieces[0].substr(SkipBlanksAndComments(pieces[0], 0));
-    // Additions and subtractions exact, as on the native engine, where the
-    // driver's connection has the host's qev_add (the sums extension).
+    return pieces[0].substr(SkipBlanksAndComments(pieces[0], 0));
+  }
+
+  // The text handed to the driver for `text`: its additions and
+  // subtractions exact, as on the native engine, where the driver's
+  // connection has the host's qev_add (the sums extension). Worked out when
+  // a statement is prepared, not at every run; the statement cache keeps it
+  // under the caller's text.
+  std::string DriverText(const std::string& text) const {
     if (exact_arithmetic_)
       if (std::string exact = ExactArithmetic(text); !exact.empty()) return exact;
     return text;
@@ -879,6 +878,7 @@ class OdbcDatabase final : public Database {
     *schema_change = keyword == "create" || keyword == "drop" || keyword == "alter";
     if (!*schema_change)
       if (StatementHandle* cached = cache_.Find(text)) return cached;
+    const std::string sent = DriverText(text);
     OdbcStatementPtr stmt(new StatementHandle);
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt->h);
     if (!SQL_SUCCEEDED(rc)) {
@@ -888,10 +888,10 @@ class OdbcDatabase final : public Database {
       Raise(kErrDatabase, DescribeDiagnostics(records, rc) + st.Describe(), source_);
     }
     if (utf8_) {
-      rc = SQLPrepare(stmt->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
-                      static_cast<SQLINTEGER>(text.size()));
+      rc = SQLPrepare(stmt->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sent.data())),
+                      static_cast<SQLINTEGER>(sent.size()));
     } else {
-      WString wide = ToWide(text);
+      WString wide = ToWide(sent);
       rc = SQLPrepareW(stmt->h, wide.data(), static_cast<SQLINTEGER>(wide.size()));
     }
     if (!SQL_SUCCEEDED(rc)) RaiseStatementError(st, stmt->h, rc);
@@ -1279,11 +1279,12 @@ class OdbcDatabase final : public Database {
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_seconds_)), 0);
     watchdog_.Retarget(once->h);
     BindParamsLocked(st, once.get());
+    const std::string sent = DriverText(text);
     if (utf8_) {
-      rc = SQLExecDirect(once->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
-                         static_cast<SQLINTEGER>(text.size()));
+      rc = SQLExecDirect(once->h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sent.data())),
+                         static_cast<SQLINTEGER>(sent.size()));
     } else {
-      WString wide = ToWide(text);
+      WString wide = ToWide(sent);
       rc = SQLExecDirectW(once->h, wide.data(), static_cast<SQLINTEGER>(wide.size()));
     }
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) RaiseStatementError(st, once->h, rc);

@@ -21,14 +21,13 @@
 #include "host/host.h"
 #include "host/row_order.h"
 #include "host/sql_text.h"
+#include "host/statement_cache.h"
 #include "platform/ci_map.h"
 #include "platform/error.h"
 
 namespace qev::host {
 
 namespace {
-
-constexpr size_t kStatementCacheSize = 64;
 
 // Type OIDs of the built-in types whose values are not handed out as text.
 constexpr Oid kBoolOid = 16;
@@ -319,13 +318,7 @@ class PostgresDatabase final : public Database {
 
  private:
 
-  struct Statement {
-    std::string_view sql;
-    std::span<const SqlParam> params = {};
-    std::string_view shown = {};
-
-    std::string Describe() const { return DescribeStatement(sql, params, shown); }
-  };
+  using Statement = EngineStatement;
 
   static bool Succeeded(const PGresult* r) {
     const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;

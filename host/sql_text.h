@@ -58,6 +58,16 @@ std::string FirstKeyword(std::string_view sql);
 std::string DescribeStatement(std::string_view sql, std::span<const SqlParam> params,
                               std::string_view shown);
 
+// One statement an engine runs: its text, the bound values and the text to
+// show in messages.
+struct EngineStatement {
+  std::string_view sql;
+  std::span<const SqlParam> params = {};
+  std::string_view shown = {};
+
+  std::string Describe() const { return DescribeStatement(sql, params, shown); }
+};
+
 // The lexical shape of a PostgreSQL statement text, found without running
 // it: quoted literals ('...', E'...' with backslash escapes), quoted names
 // ("..."), dollar-quoted bodies ($$...$$, $tag$...$tag$) and comments

@@ -24,7 +24,6 @@ Database::~Database() = default;
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
-constexpr size_t kStatementCacheSize = 64;
 
 struct ConnectionCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -190,17 +189,7 @@ class SqliteDatabase final : public Database {
   }
 
  private:
-  // Column name -> text column.
-
-  // One statement to run: its text, the parameters and the text to show in
-  // messages.
-  struct Statement {
-    std::string_view sql;
-    std::span<const SqlParam> params = {};
-    std::string_view shown = {};
-
-    std::string Describe() const { return DescribeStatement(sql, params, shown); }
-  };
+  using Statement = EngineStatement;
 
   [[noreturn]] void RaiseEngineError(const Statement& st, const char* message) const {
     Raise(kErrDatabase, std::string(message) + st.Describe(), source_);

@@ -16,6 +16,9 @@
 
 namespace qev::host {
 
+// The prepared statements each engine connection keeps.
+inline constexpr size_t kStatementCacheSize = 64;
+
 template <typename Ptr>
 class BasicStatementCache {
  public:

@@ -106,24 +106,11 @@ void RunReport(benchmark::State& state, bool pg, bool batched) {
   qev::Let(r, "ObjField", qev::Variant("Name"));
   qev::Let(r, "TypeField", qev::Variant("bbxm1id"));
   qev::Let(r, "QtyIndex", qev::Variant(int16_t{3}));
-  const qev::Variant q1(qev::host::CreateQueryObj(set.sources[0]));
-  const qev::Variant q2(qev::host::CreateQueryObj(set.sources[1]));
-  const qev::Variant q3(qev::host::CreateQueryObj(set.sources[2]));
-  double total = 0;
-  int runs = 0;
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    if (batched) {
-      qev::host::Calculation calculation(host, "rpt_tol_type", std::chrono::milliseconds(0));
-      qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
-      calculation.Succeeded();
-    } else {
-      qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
-    }
-    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ++runs;
-  }
-  g_seconds[pg][batched ? 1 : 2] = total / runs;
+  const qev::Variant sources[3] = {qev::Variant(qev::host::CreateQueryObj(set.sources[0])),
+                                    qev::Variant(qev::host::CreateQueryObj(set.sources[1])),
+                                    qev::Variant(qev::host::CreateQueryObj(set.sources[2]))};
+  g_seconds[pg][batched ? 1 : 2] =
+      qev::bench::TimeCalcuRpt(state, host, r, "rpt_tol_type", sources, batched);
 }
 
 // The floor: the report's grouping queries raw, the figures in memory, the

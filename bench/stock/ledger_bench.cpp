@@ -110,25 +110,13 @@ void RunReport(benchmark::State& state, bool pg, bool batched) {
   qev::Let(r, "SourceViewName", qev::Variant("rpt_kc_zz_v"));
   qev::Let(r, "RptTab", qev::Variant("rpt_kc_zz"));
   qev::Let(r, "RptDetailTab", qev::Variant("rpt_kc_zz_detail"));
-  const qev::Variant q1(qev::host::CreateQueryObj(set.sources[0]));
-  const qev::Variant q2(qev::host::CreateQueryObj(set.sources[1]));
-  const qev::Variant q3(qev::host::CreateQueryObj(set.sources[2]));
-  double total = 0;
-  int runs = 0;
-  for (auto _ : state) {
-    qev::Let(r, "CondStr", qev::Variant(""));  // a run with several sources leaves its own
-    const auto start = std::chrono::steady_clock::now();
-    if (batched) {
-      qev::host::Calculation calculation(host, "rpt_kc_zz", std::chrono::milliseconds(0));
-      qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
-      calculation.Succeeded();
-    } else {
-      qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
-    }
-    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ++runs;
-  }
-  g_seconds[pg][batched ? 1 : 2] = total / runs;
+  const qev::Variant sources[3] = {qev::Variant(qev::host::CreateQueryObj(set.sources[0])),
+                                    qev::Variant(qev::host::CreateQueryObj(set.sources[1])),
+                                    qev::Variant(qev::host::CreateQueryObj(set.sources[2]))};
+  // A run with several sources leaves its own condition behind.
+  const auto reset_condition = [&] { qev::Let(r, "CondStr", qev::Variant("")); };
+  g_seconds[pg][batched ? 1 : 2] =
+      qev::bench::TimeCalcuRpt(state, host, r, "rpt_kc_zz", sources, batched, reset_condition);
 }
 
 void RunFloor(benchmark::State& state, bool pg) {

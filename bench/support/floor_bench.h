@@ -7,15 +7,44 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bench/support/pg_bench.h"
+#include "host/calculation.h"
+#include "platform/dispatch.h"
 #include "platform/error.h"
 
 namespace qev::bench {
+
+// Times `report`.CalcuRpt over the three `sources` once per iteration of
+// `state`, inside the calculation bracket on `table` of `host` when
+// `batched` (the bracket batches the writes), with `before_each` run
+// untimed before each; the seconds of an average run.
+inline double TimeCalcuRpt(benchmark::State& state, const Object& host, const Variant& report,
+                           const std::string& table, const Variant (&sources)[3], bool batched,
+                           const std::function<void()>& before_each = {}) {
+  double total = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    if (before_each) before_each();
+    const auto start = std::chrono::steady_clock::now();
+    const auto calcu = [&] { Call(report, "CalcuRpt", Variant(int16_t{3}), sources[0], sources[1], sources[2]); };
+    if (batched) {
+      host::Calculation calculation(host, table, std::chrono::milliseconds(0));
+      calcu();
+      calculation.Succeeded();
+    } else {
+      calcu();
+    }
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++runs;
+  }
+  return total / runs;
+}
 
 struct FloorBench {
   const char* program;     // "bench_category", for messages

@@ -10,6 +10,7 @@
 #include "host/host.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
+#include "tests/support/odbc_url.h"
 
 namespace qev::bench {
 
@@ -29,46 +30,6 @@ inline std::string WithSearchPath(const std::string& url, const std::string& sch
            schema + (durable ? "%20-csynchronous_commit%3Don" : "");
   return url + " options='-csearch_path=" + schema + (durable ? " -csynchronous_commit=on" : "") +
          "'";
-}
-
-// `url` (postgresql://[user@][host][:port]/db[?host=..&port=..&user=..])
-// as an "odbc:" connection text for psqlODBC with the search path set to
-// `schema`; "" for a text of another form.
-inline std::string OdbcWithSearchPath(const std::string& url, const std::string& schema) {
-  std::string rest;
-  if (url.rfind("postgresql://", 0) == 0) rest = url.substr(13);
-  else if (url.rfind("postgres://", 0) == 0) rest = url.substr(11);
-  else return "";
-  std::string user, host, port, db;
-  const size_t slash = rest.find('/');
-  std::string authority = rest.substr(0, slash);
-  std::string path = slash == std::string::npos ? "" : rest.substr(slash + 1);
-  if (const size_t at = authority.rfind('@'); at != std::string::npos) {
-    user = authority.substr(0, authority.find(':') < at ? authority.find(':') : at);
-    authority = authority.substr(at + 1);
-  }
-  if (const size_t colon = authority.rfind(':'); colon != std::string::npos) {
-    port = authority.substr(colon + 1);
-    authority = authority.substr(0, colon);
-  }
-  host = authority;
-  const size_t q = path.find('?');
-  db = path.substr(0, q);
-  for (size_t p = q; p != std::string::npos && p < path.size();) {
-    const size_t amp = path.find('&', p + 1);
-    const std::string kv = path.substr(p + 1, amp == std::string::npos ? std::string::npos : amp - p - 1);
-    const size_t eq = kv.find('=');
-    const std::string k = kv.substr(0, eq), v = eq == std::string::npos ? "" : kv.substr(eq + 1);
-    if (k == "host") host = v;
-    else if (k == "port") port = v;
-    else if (k == "user") user = v;
-    p = amp;
-  }
-  std::string out = "odbc:Driver={PostgreSQL Unicode};Servername=" + (host.empty() ? "localhost" : host);
-  if (!port.empty()) out += ";Port=" + port;
-  if (!db.empty()) out += ";Database=" + db;
-  if (!user.empty()) out += ";UID=" + user;
-  return out + ";ConnSettings={set search_path to " + schema + "}";
 }
 
 // A schema of its own on the server, made empty at the start and dropped
@@ -93,7 +54,7 @@ class PgSchema {
   PgSchema& operator=(const PgSchema&) = delete;
 
   std::string connection() const { return WithSearchPath(url_, name_, durable_); }
-  std::string odbc_connection() const { return OdbcWithSearchPath(url_, name_); }
+  std::string odbc_connection() const { return qev::testing::OdbcPostgresConnection(url_, name_); }
 
  private:
   std::string url_;

@@ -17,23 +17,11 @@ namespace qev::frame {
 
 namespace {
 
-class Rpt_Tol_Day : public DailyReport {
+class Rpt_Tol_Day : public DayFiguresReport {
  public:
-  using DailyReport::DailyReport;
+  using DayFiguresReport::DayFiguresReport;
 
  protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind kind, ArgList& args,
-                 Variant* result) override {
-    if (EqualsNoCase(member.name, "CalcuRpt")) {
-      CalcuRpt(SourceArgs::From(args));
-      return true;
-    }
-    if (EqualsNoCase(member.name, "CalcuDayQty")) {
-      *result = Variant(CalcuDayQty(SourceArgs::From(args)));
-      return true;
-    }
-    return DailyReport::InvokeOwn(member, kind, args, result);
-  }
 
   // The day is always part of the grouping here, so there is no key of
   // registration and day: QtyIndex 2 counts nothing (its statements fail in
@@ -47,18 +35,8 @@ class Rpt_Tol_Day : public DailyReport {
   }
 
  private:
-  void CalcuRpt(const SourceArgs& sources) {
-    CheckNames();
-    CommonPreamble();
-    if (AmtQty_ == 1)
-      CalcuSourceDb(sources);
-    else
-      CalcuQty(sources);
-    FinishRows(NameTableOfObjField());
-  }
-
   // Amounts by object and day, one grouped statement per database.
-  void CalcuSourceDb(const SourceArgs& sources) {
+  void CalcuSourceDb(const SourceArgs& sources) override {
     for (int k = 1; k <= sources.Count(); ++k) {
       const QueryObj Q = sources.Source(k);
       const std::string W = WhereOf(Q);
@@ -76,7 +54,7 @@ class Rpt_Tol_Day : public DailyReport {
   // or merged over several in tem_rpt_qty so that a key found in several
   // databases on the same day is counted once, by the sign of its total.
   // The merged rows stay for CalcuDayQty.
-  void CalcuQty(const SourceArgs& sources) {
+  void CalcuQty(const SourceArgs& sources) override {
     if (sources.SourceNum != 1) {
       MergeQtyOverDatabases(sources, ObjField_, /*by_day=*/true, [&](const Recordset& rs) {
         ChangeDayQty(rs.Fields("ObjField").ToText(), rs.Fields("Jzrday"),
@@ -100,7 +78,7 @@ class Rpt_Tol_Day : public DailyReport {
   // or from the workstation's tem_rpt_qty rows that its last key count over
   // several databases left (an amount calculation neither clears nor
   // refreshes them).
-  std::string CalcuDayQty(const SourceArgs& sources) {
+  std::string CalcuDayQty(const SourceArgs& sources) override {
     std::string L = EmptyDayList();
     if (sources.SourceNum == 1) {
       CheckTableName("SourceViewName", SourceViewName_, spec().progid);

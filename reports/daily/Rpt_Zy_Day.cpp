@@ -18,38 +18,14 @@ namespace qev::frame {
 
 namespace {
 
-class Rpt_Zy_Day : public DailyReport {
+class Rpt_Zy_Day : public DayFiguresReport {
  public:
-  using DailyReport::DailyReport;
-
- protected:
-  bool InvokeOwn(const MemberInfo& member, InvokeKind kind, ArgList& args,
-                 Variant* result) override {
-    if (EqualsNoCase(member.name, "CalcuRpt")) {
-      CalcuRpt(SourceArgs::From(args));
-      return true;
-    }
-    if (EqualsNoCase(member.name, "CalcuDayQty")) {
-      *result = Variant(CalcuDayQty(SourceArgs::From(args)));
-      return true;
-    }
-    return DailyReport::InvokeOwn(member, kind, args, result);
-  }
+  using DayFiguresReport::DayFiguresReport;
 
  private:
-  void CalcuRpt(const SourceArgs& sources) {
-    CheckNames();
-    CommonPreamble();
-    if (AmtQty_ == 1)
-      CalcuSourceDb(sources);
-    else
-      CalcuQty(sources);
-    FinishRows(NameTableOfObjField());
-  }
-
   // Amounts by object and accounting day, one grouped statement per
   // database.
-  void CalcuSourceDb(const SourceArgs& sources) {
+  void CalcuSourceDb(const SourceArgs& sources) override {
     for (int k = 1; k <= sources.Count(); ++k) {
       const QueryObj Q = sources.Source(k);
       const std::string W = WhereOf(Q);
@@ -65,7 +41,7 @@ class Rpt_Zy_Day : public DailyReport {
   }
 
   // Registrations by object and day, counted in each database by itself.
-  void CalcuQty(const SourceArgs& sources) {
+  void CalcuQty(const SourceArgs& sources) override {
     for (int k = 1; k <= sources.Count(); ++k) {
       const QueryObj Q = sources.Source(k);
       const std::string W = WhereOf(Q);
@@ -80,7 +56,7 @@ class Rpt_Zy_Day : public DailyReport {
     }
   }
 
-  std::string CalcuDayQty(const SourceArgs& sources) {
+  std::string CalcuDayQty(const SourceArgs& sources) override {
     CheckTableName("SourceViewName", SourceViewName_, spec().progid);
     std::string L = EmptyDayList();
     for (int k = 1; k <= sources.Count(); ++k) {

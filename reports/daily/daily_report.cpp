@@ -60,6 +60,29 @@ bool DailyReport::InvokeOwn(const MemberInfo& member, InvokeKind, ArgList& args,
   return false;
 }
 
+bool DayFiguresReport::InvokeOwn(const MemberInfo& member, InvokeKind kind, ArgList& args,
+                                 Variant* result) {
+  if (EqualsNoCase(member.name, "CalcuRpt")) {
+    CalcuRpt(SourceArgs::From(args));
+    return true;
+  }
+  if (EqualsNoCase(member.name, "CalcuDayQty")) {
+    *result = Variant(CalcuDayQty(SourceArgs::From(args)));
+    return true;
+  }
+  return DailyReport::InvokeOwn(member, kind, args, result);
+}
+
+void DayFiguresReport::CalcuRpt(const SourceArgs& sources) {
+  CheckNames();
+  CommonPreamble();
+  if (AmtQty_ == 1)
+    CalcuSourceDb(sources);
+  else
+    CalcuQty(sources);
+  FinishRows(NameTableOfObjField());
+}
+
 void DailyReport::CheckNames() const {
   CheckTableName("RptTab", RptTab_, spec().progid);
   CheckTableName("SourceViewName", SourceViewName_, spec().progid);

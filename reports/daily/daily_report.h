@@ -73,4 +73,26 @@ class DailyReport : public CategoryReport {
   void UpdateHeader(const std::string& DayQty);
 };
 
+// The outpatient and inpatient reports by object and day: CalcuRpt adds up
+// amounts (AmtQty 1) or counts keys, then names the rows; CalcuDayQty counts
+// the keys of each day. Each report has its own statements.
+class DayFiguresReport : public DailyReport {
+ public:
+  using DailyReport::DailyReport;
+
+ protected:
+  // CalcuRpt and CalcuDayQty, then the members of every day-by-day report.
+  bool InvokeOwn(const MemberInfo& member, InvokeKind kind, ArgList& args,
+                 Variant* result) override;
+
+  // Amounts by object and day, one grouped statement per database.
+  virtual void CalcuSourceDb(const SourceArgs& sources) = 0;
+  // Key counts by object and day.
+  virtual void CalcuQty(const SourceArgs& sources) = 0;
+  virtual std::string CalcuDayQty(const SourceArgs& sources) = 0;
+
+ private:
+  void CalcuRpt(const SourceArgs& sources);
+};
+
 }  // namespace qev::frame

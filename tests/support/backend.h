@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/odbc_url.h"
 #include "tests/support/temp_dir.h"
 
 namespace qev::testing {
@@ -46,11 +47,6 @@ std::string BackendTestName(const ::testing::TestParamInfo<Backend>& info);
 // The test server's connection text; "" when there is none, `why` then
 // saying why.
 std::string PostgresServerUrl(std::string* why);
-
-// An "odbc:" connection text reaching the database of the PostgreSQL URI
-// `url` through psqlODBC, with the search path set to `schema` when one is
-// given; "" when `url` is no URI of the form postgresql://[user@][host][:port]/db[?host=..&port=..&user=..].
-std::string OdbcPostgresConnection(const std::string& url, const std::string& schema);
 
 // Points the ODBC driver manager at the project's odbcinst.ini unless
 // ODBCSYSINI is set already.
