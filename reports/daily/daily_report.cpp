@@ -94,28 +94,17 @@ std::string DailyReport::DayColumn(const Variant& day) {
 }
 
 void DailyReport::ChangeDayValue(const std::string& Name, const Variant& Day, double Amt) {
-  const std::string S = ValueSplitStr();
-  const std::string col = DayColumn(Day);
-  const std::string cond =
-      "name='" + Quote(Name) + "' and computer='" + Quote(ComputerName()) + "'";
-  const Recordset rs = RptQueryObj().OpenRs("select computer,name, amt," + col + " from " +
-                                            RptTab_ + " where " + cond);
-  if (rs.RecordCount() == 0) {
-    RptQueryObj().InsertRecord(RptTab_, "computer,name,amt," + col,
-                               JoinValues(S, {ComputerName(), Name, Amt, Amt}));
-  } else {
-    const Variant old_day = rs.Fields(col);
-    const double day_amt = (old_day.IsNull() ? 0 : old_day.ToDouble()) + Amt;
-    RptQueryObj().UpdateRecord(
-        RptTab_, "amt," + col, JoinValues(S, {VarAdd(rs.Fields("amt"), Variant(Amt)), day_amt}),
-        cond);
-  }
-  rs.Close();
+  MergeIntoDay(Name, Day, Variant(Amt), Variant(0.0));
 }
 
 void DailyReport::ChangeDayQty(const std::string& Name, const Variant& Day, double Amt) {
   if (Amt == 0) return;
   const int16_t s = Amt > 0 ? 1 : -1;
+  MergeIntoDay(Name, Day, Variant(s), Variant(int16_t{0}));
+}
+
+void DailyReport::MergeIntoDay(const std::string& Name, const Variant& Day, const Variant& add,
+                               const Variant& zero) {
   const std::string S = ValueSplitStr();
   const std::string col = DayColumn(Day);
   const std::string cond =
@@ -124,13 +113,12 @@ void DailyReport::ChangeDayQty(const std::string& Name, const Variant& Day, doub
                                             RptTab_ + " where " + cond);
   if (rs.RecordCount() == 0) {
     RptQueryObj().InsertRecord(RptTab_, "computer,name,amt," + col,
-                               JoinValues(S, {ComputerName(), Name, s, s}));
+                               JoinValues(S, {ComputerName(), Name, add, add}));
   } else {
     const Variant old_day = rs.Fields(col);
-    const Variant day_qty = VarAdd(old_day.IsNull() ? Variant(int16_t{0}) : old_day, Variant(s));
+    const Variant day = VarAdd(old_day.IsNull() ? zero : old_day, add);
     RptQueryObj().UpdateRecord(RptTab_, "amt," + col,
-                               JoinValues(S, {VarAdd(rs.Fields("amt"), Variant(s)), day_qty}),
-                               cond);
+                               JoinValues(S, {VarAdd(rs.Fields("amt"), add), day}), cond);
   }
   rs.Close();
 }

@@ -43,6 +43,10 @@ class DailyReport : public CategoryReport {
   // Counts one key of the object on its day: +1 when its amounts sum above
   // 0, -1 below 0, nothing at 0; in the total and in the day column.
   void ChangeDayQty(const std::string& Name, const Variant& Day, double Amt);
+  // Both: `add` into the object's amt and its day column (a day column
+  // that is Null starts from `zero`), the row inserted on first sight.
+  void MergeIntoDay(const std::string& Name, const Variant& Day, const Variant& add,
+                    const Variant& zero);
 
   // The last pass: nameid = the object value, and the display name from
   // `name_table` (its `name` where `id` is the object value) unless
