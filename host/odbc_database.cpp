@@ -213,6 +213,13 @@ struct Column {
 
 struct StatementHandle {
   SQLHSTMT h = SQL_NULL_HSTMT;
+  // What the first run of the text found out, which the runs of the kept
+  // statement do not work out again: the one statement the text holds
+  // (comments before it dropped), its first keyword, and how many values
+  // its markers take.
+  std::string text;
+  std::string keyword;
+  size_t markers = 0;
   // Result columns as last bound; `rows` buffers of each.
   std::vector<Column> columns;
   size_t rows = 0;
@@ -892,12 +899,15 @@ class OdbcDatabase final : public Database {
 
   StatementHandle* PrepareLocked(const Statement& st, const std::string& text,
                                  OdbcStatementPtr* owned, bool* schema_change) {
-    const std::string keyword = FirstKeyword(text);
+    std::string keyword = FirstKeyword(text);
     *schema_change = keyword == "create" || keyword == "drop" || keyword == "alter";
     if (!*schema_change)
-      if (StatementHandle* cached = cache_.Find(text)) return cached;
+      if (StatementHandle* cached = cache_.Find(st.sql)) return cached;
     const std::string sent = KeptByDriver(DriverText(text), keyword, !st.params.empty());
     OdbcStatementPtr stmt(new StatementHandle);
+    stmt->text = text;
+    stmt->keyword = std::move(keyword);
+    stmt->markers = st.params.size();  // CheckMarkers found them so many
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt->h);
     if (!SQL_SUCCEEDED(rc)) {
       stmt->h = SQL_NULL_HSTMT;
@@ -921,7 +931,7 @@ class OdbcDatabase final : public Database {
       *owned = std::move(stmt);
       return owned->get();
     }
-    if (StatementHandle* kept = cache_.Insert(text, std::move(stmt))) return kept;
+    if (StatementHandle* kept = cache_.Insert(st.sql, std::move(stmt))) return kept;
     return nullptr;  // not reached: the cache has room
   }
 
@@ -1194,13 +1204,23 @@ class OdbcDatabase final : public Database {
   }
 
   void ExecuteLocked(const Statement& st, ResultTable* result, size_t max_rows) {
-    const std::string text = OneStatement(st);
-    CheckMarkers(st, text);
-    if (InsertReturningLocked(st, text, result, max_rows)) return;
-    EnsureConnectedLocked();
+    // A text run before comes from the cache (kept under the caller's
+    // text) with the checks of its first run done: one statement, as many
+    // markers as values. Another number of values, or an insert that may
+    // return rows on SQLite (InsertReturningLocked), goes the whole way.
+    StatementHandle* s = broken_ ? nullptr : cache_.Find(st.sql);
+    if (s != nullptr && (s->markers != st.params.size() ||
+                         (result != nullptr && s->keyword == "insert" && dialect_ == "sqlite")))
+      s = nullptr;
     OdbcStatementPtr owned;
     bool schema_change = false;
-    StatementHandle* s = PrepareLocked(st, text, &owned, &schema_change);
+    if (s == nullptr) {
+      const std::string text = OneStatement(st);
+      CheckMarkers(st, text);
+      if (InsertReturningLocked(st, text, result, max_rows)) return;
+      EnsureConnectedLocked();
+      s = PrepareLocked(st, text, &owned, &schema_change);
+    }
     CloseGuard guard(s->h);
     BindParamsLocked(st, s);
     const bool watched = BoundStatementLocked(s->h);
@@ -1220,7 +1240,13 @@ class OdbcDatabase final : public Database {
     rc = SQLNumResultCols(s->h, &count);
     if (!SQL_SUCCEEDED(rc)) RaiseStatementError(st, s->h, rc);
     if (count <= 0) return;
-    BindColumnsLocked(st, s, count);
+    // The drivers this engine knows describe a prepared statement once
+    // (the SQLite driver when it prepares it, psqlODBC from the server's
+    // description of the prepared statement): a kept statement keeps the
+    // buffers of its first run. Other drivers may describe each run
+    // afresh (a procedure may return other columns), and are asked again.
+    if (!s->bound || s->columns.size() != static_cast<size_t>(count) || dialect_ == "odbc")
+      BindColumnsLocked(st, s, count);
     for (const Column& col : s->columns) result->names.push_back(col.name);
     const size_t columns = s->columns.size();
     while (result->row_count < max_rows) {
@@ -1235,14 +1261,14 @@ class OdbcDatabase final : public Database {
           if (!CellValue(s->columns[c], row, &v)) {
             // A text longer than its buffer: read the rows again value by
             // value, which only a statement that changes nothing allows.
-            const std::string keyword = FirstKeyword(text);
+            const std::string& keyword = s->keyword;
             if (keyword != "select" && keyword != "with" && keyword != "values")
               Raise(kErrDatabase,
                     "Column '" + s->columns[c].name + "' returned a value longer than " +
                         std::to_string(kMaxBoundChars) + " characters" + st.Describe(),
                     source_);
             SQLFreeStmt(s->h, SQL_CLOSE);
-            FetchValueByValueLocked(st, text, s, result, max_rows);
+            FetchValueByValueLocked(st, s->text, s, result, max_rows);
             if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
             return;
           }
