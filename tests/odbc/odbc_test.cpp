@@ -4,9 +4,12 @@
 // and texts longer than a bound buffer, and passwords kept out of sight.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
+#include "host/database.h"
 #include "host/host.h"
+#include "host/odbc_database.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
 #include "tests/platform/runtime_expect.h"
@@ -99,6 +102,82 @@ TEST_P(OdbcTest, ADroppedConnectionFailsClearlyAndIsOpenedAgain) {
   ExpectRaised(kErrDatabase, [&] { Scalar("select 1"); }, "Lost the connection");
   // The next statement runs on a new connection.
   EXPECT_NE(Scalar("select pg_backend_pid()").ToInt32(), pid);
+}
+
+// The engine keeps a prepared statement with its checks, parameter and
+// column buffers for the next run of the same text; on SQLite it hands an
+// insert, update or delete with values to the driver in a form the driver
+// keeps compiled. Every run must still take its own values, give its own
+// rows and errors, and refuse what the first run refused.
+TEST_P(OdbcTest, AStatementRunAgainTakesItsOwnValuesAndChecks) {
+  std::shared_ptr<host::Database> db = host::OpenOdbcDatabase(connection_);
+  db->Execute("create table k (id integer primary key, name varchar(20), qty integer)", {}, nullptr);
+  const std::string insert = "insert into k (id, name, qty) values (?, ?, ?)";
+  for (int i = 1; i <= 40; ++i) {
+    const std::string id = std::to_string(i), qty = std::to_string(i * 10);
+    const std::string name = i % 3 == 0 ? "阿莫西林 " + id : "good " + id;
+    const host::SqlParam p[] = {host::SqlParam::Text(id), host::SqlParam::Text(name),
+                                i % 5 == 0 ? host::SqlParam::Null() : host::SqlParam::Text(qty)};
+    db->Execute(insert, p, nullptr);
+  }
+  const std::string update = "update k set qty = qty + ? where id = ?";
+  for (int i = 1; i <= 40; i += 2) {
+    const std::string id = std::to_string(i);
+    const host::SqlParam p[] = {host::SqlParam::Text("7"), host::SqlParam::Text(id)};
+    db->Execute(update, p, nullptr);
+  }
+  const std::string remove = "delete from k where id = ?";
+  for (const char* id : {"2", "4", "6"}) {
+    const host::SqlParam p[] = {host::SqlParam::Text(id)};
+    db->Execute(remove, p, nullptr);
+  }
+  // One keyed select run for every id: each run its own row, or none.
+  const std::string select = "select name, qty from k where id = ?";
+  for (int i = 1; i <= 41; ++i) {
+    const std::string id = std::to_string(i);
+    const host::SqlParam p[] = {host::SqlParam::Text(id)};
+    host::ResultTable row;
+    db->Execute(select, p, &row);
+    if (i == 2 || i == 4 || i == 6 || i == 41) {
+      EXPECT_EQ(row.row_count, 0u) << id;
+      continue;
+    }
+    ASSERT_EQ(row.row_count, 1u) << id;
+    EXPECT_EQ(row.at(0, 0), Variant(i % 3 == 0 ? "阿莫西林 " + id : "good " + id)) << id;
+    if (i % 5 == 0)
+      EXPECT_TRUE(row.at(0, 1).IsNull()) << id;
+    else
+      EXPECT_EQ(row.at(0, 1).ToInt32(), i * 10 + (i % 2 == 1 ? 7 : 0)) << id;
+  }
+  // A run that fails gives the driver's error; the next run of the same
+  // text works.
+  const host::SqlParam dup[] = {host::SqlParam::Text("1"), host::SqlParam::Text("again"),
+                                host::SqlParam::Text("1")};
+  const Error e = ExpectRaised(kErrDatabase, [&] { db->Execute(insert, dup, nullptr); },
+                               "[statement: " + insert);
+  EXPECT_NE(e.description.find(pg() ? "duplicate key value" : "UNIQUE constraint failed: k.id"),
+            std::string::npos)
+      << e.description;
+  const host::SqlParam fresh[] = {host::SqlParam::Text("50"), host::SqlParam::Text("fifty"),
+                                  host::SqlParam::Text("5")};
+  db->Execute(insert, fresh, nullptr);
+  host::ResultTable count;
+  db->Execute("select count(*), sum(qty) from k", {}, &count);
+  ASSERT_EQ(count.row_count, 1u);
+  EXPECT_EQ(count.at(0, 0).ToInt32(), 38);
+  // The kept text with another number of values is refused as it was on
+  // its first run, before anything runs.
+  const host::SqlParam two[] = {host::SqlParam::Text("51"), host::SqlParam::Text("x")};
+  ExpectRaised(kErrBadStatement, [&] { db->Execute(insert, two, nullptr); },
+               "3 parameter marker(s) for 2 value(s)");
+  const host::SqlParam none[] = {host::SqlParam::Text("52")};
+  ExpectRaised(kErrBadStatement, [&] { db->Execute("select 1; select ?", none, nullptr); },
+               "more than one statement");
+  ExpectRaised(kErrBadStatement, [&] { db->Execute("select 1; select ?", none, nullptr); },
+               "more than one statement");
+  host::ResultTable after;
+  db->Execute("select count(*) from k", {}, &after);
+  EXPECT_EQ(after.at(0, 0).ToInt32(), 38);
 }
 
 TEST(OdbcConnectionTextTest, OdbcPrefixAndPasswordMasking) {
