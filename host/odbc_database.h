@@ -46,7 +46,11 @@ std::string MaskOdbcPassword(std::string_view connection);
 //    dialect); the driver manager runs in autocommit mode.
 //  - Statements are prepared once (SQLPrepare) and kept, the 64 most
 //    recently used, with the buffers their result columns are bound to;
-//    schema statements are not kept and empty the cache.
+//    schema statements are not kept and empty the cache. A text run again
+//    is not checked or described again. On SQLite an insert, update or
+//    delete with values reaches the driver behind an unused WITH clause:
+//    the SQLite ODBC driver keeps only what it takes for a query compiled,
+//    and would compile every other statement again at each run.
 //  - Rows come in blocks (a row array of up to 256 rows per SQLFetch),
 //    typed by the result's column types: integers, doubles, exact decimals
 //    (whole values that fit 32 bits as integers, others as doubles, as the
