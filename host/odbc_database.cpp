@@ -226,6 +226,8 @@ struct StatementHandle {
   SQLULEN fetched = 0;
   std::vector<SQLUSMALLINT> status;
   bool bound = false;
+  // The columns were described in a run that gave rows (see ExecuteLocked).
+  bool settled = false;
   // Parameter buffers, kept between executions.
   std::vector<WString> param_text;
   std::vector<std::string> param_bytes;  // UTF-8, for a driver taking narrow text
@@ -1240,13 +1242,19 @@ class OdbcDatabase final : public Database {
     rc = SQLNumResultCols(s->h, &count);
     if (!SQL_SUCCEEDED(rc)) RaiseStatementError(st, s->h, rc);
     if (count <= 0) return;
-    // The drivers this engine knows describe a prepared statement once
-    // (the SQLite driver when it prepares it, psqlODBC from the server's
-    // description of the prepared statement): a kept statement keeps the
-    // buffers of its first run. Other drivers may describe each run
-    // afresh (a procedure may return other columns), and are asked again.
-    if (!s->bound || s->columns.size() != static_cast<size_t>(count) || dialect_ == "odbc")
-      BindColumnsLocked(st, s, count);
+    // The drivers this engine knows describe a prepared statement once:
+    // psqlODBC from the server's description of the prepared statement,
+    // the SQLite driver when it prepares it (an expression column, which
+    // has no declared type, as a text) and, for an expression column, once
+    // more from the first row of its first run. So the description read
+    // after a run that gave rows holds for every later run of the kept
+    // statement, which keeps its buffers without asking again. Other
+    // drivers may describe each run afresh (a procedure may return other
+    // columns), and are asked every time.
+    const bool describe =
+        !s->settled || !s->bound || s->columns.size() != static_cast<size_t>(count) ||
+        dialect_ == "odbc";
+    if (describe) BindColumnsLocked(st, s, count);
     for (const Column& col : s->columns) result->names.push_back(col.name);
     const size_t columns = s->columns.size();
     while (result->row_count < max_rows) {
@@ -1277,6 +1285,7 @@ class OdbcDatabase final : public Database {
         ++result->row_count;
       }
     }
+    if (describe) s->settled = result->row_count > 0;
     // A cancel between two fetches may have ended the rows early.
     if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
   }
