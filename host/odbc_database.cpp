@@ -226,7 +226,9 @@ struct StatementHandle {
   SQLULEN fetched = 0;
   std::vector<SQLUSMALLINT> status;
   bool bound = false;
-  // The columns were described in a run that gave rows (see ExecuteLocked).
+  // The description of the columns holds for every later run (see
+  // ExecuteLocked): it was read after a run that gave rows, or from
+  // PostgreSQL, which describes a prepared statement whatever its rows.
   bool settled = false;
   // Parameter buffers, kept between executions.
   std::vector<WString> param_text;
@@ -1244,13 +1246,14 @@ class OdbcDatabase final : public Database {
     if (count <= 0) return;
     // The drivers this engine knows describe a prepared statement once:
     // psqlODBC from the server's description of the prepared statement,
-    // the SQLite driver when it prepares it (an expression column, which
-    // has no declared type, as a text) and, for an expression column, once
-    // more from the first row of its first run. So the description read
-    // after a run that gave rows holds for every later run of the kept
-    // statement, which keeps its buffers without asking again. Other
-    // drivers may describe each run afresh (a procedure may return other
-    // columns), and are asked every time.
+    // the SQLite driver when it prepares it (a column without a declared
+    // type, such as an expression, as a text) and, for a column without a
+    // declared type, once more from the first row of its first run. So the
+    // description holds for every later run of the kept statement once it
+    // comes from PostgreSQL or was read after a run that gave rows, and the
+    // statement keeps its buffers without asking again. Other drivers may
+    // describe each run afresh (a procedure may return other columns), and
+    // are asked every time.
     const bool describe =
         !s->settled || !s->bound || s->columns.size() != static_cast<size_t>(count) ||
         dialect_ == "odbc";
@@ -1285,7 +1288,7 @@ class OdbcDatabase final : public Database {
         ++result->row_count;
       }
     }
-    if (describe) s->settled = result->row_count > 0;
+    if (describe) s->settled = dialect_ == "postgresql" || result->row_count > 0;
     // A cancel between two fetches may have ended the rows early.
     if (watched && watchdog_.Disarm()) RaiseTimedOut(st);
   }
