@@ -52,10 +52,19 @@ class ResetGuard {
 // reports as a date value, as it does from a server's date columns, so that
 // every text made from it is the same on both engines (a midnight shows as
 // the date alone). A time of day alone ("time") is no date.
+bool ContainsNoCase(std::string_view text, std::string_view upper_word) {
+  if (text.size() < upper_word.size()) return false;
+  for (size_t i = 0; i + upper_word.size() <= text.size(); ++i)
+    if (UpperAscii(text[i]) == upper_word[0] &&
+        EqualsNoCase(text.substr(i, upper_word.size()), upper_word))
+      return true;
+  return false;
+}
+
 bool DeclaredTypeIsDate(const char* declared) {
   if (declared == nullptr) return false;
-  const std::string upper = ToUpperAscii(declared);
-  return upper.find("DATE") != std::string::npos || upper.find("TIMESTAMP") != std::string::npos;
+  const std::string_view type(declared);
+  return ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIMESTAMP");
 }
 
 Variant ColumnValue(sqlite3_stmt* stmt, int column, bool date_column) {
@@ -252,7 +261,7 @@ class SqliteDatabase final : public Database {
   void ExecuteLocked(const Statement& st, ResultTable* result, size_t max_rows) {
     // Each statement gets the whole bound; one that this one needs first
     // (a column lookup) starts its own.
-    deadline_ = std::chrono::steady_clock::now() + timeout_;
+    if (timeout_.count() > 0) deadline_ = std::chrono::steady_clock::now() + timeout_;
     timed_out_ = false;
     StatementPtr owned;
     bool schema_change = false;
@@ -274,17 +283,26 @@ class SqliteDatabase final : public Database {
       if (rc != SQLITE_OK) RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
     const int columns = sqlite3_column_count(stmt);
-    std::vector<bool> date_columns;
+    // Which columns hold dates; most results have few columns, kept
+    // without an allocation.
+    constexpr int kFewColumns = 32;
+    bool few_date_columns[kFewColumns] = {};
+    std::unique_ptr<bool[]> many_date_columns;
+    bool* is_date = few_date_columns;
+    if (columns > kFewColumns) {
+      many_date_columns = std::make_unique<bool[]>(static_cast<size_t>(columns));
+      is_date = many_date_columns.get();
+    }
     if (result) {
       result->names.clear();
       result->cells.clear();
       result->row_count = 0;
       result->names.reserve(static_cast<size_t>(columns));
-      date_columns.resize(static_cast<size_t>(columns));
+      result->cells.reserve(static_cast<size_t>(columns));  // the first row without growing
       for (int c = 0; c < columns; ++c) {
         const char* name = sqlite3_column_name(stmt, c);
         result->names.emplace_back(name ? name : "");
-        date_columns[static_cast<size_t>(c)] = DeclaredTypeIsDate(sqlite3_column_decltype(stmt, c));
+        is_date[c] = DeclaredTypeIsDate(sqlite3_column_decltype(stmt, c));
       }
     }
     while (true) {
@@ -292,7 +310,7 @@ class SqliteDatabase final : public Database {
       if (rc == SQLITE_ROW) {
         if (result == nullptr) continue;
         for (int c = 0; c < columns; ++c)
-          result->cells.push_back(ColumnValue(stmt, c, date_columns[static_cast<size_t>(c)]));
+          result->cells.push_back(ColumnValue(stmt, c, is_date[c]));
         if (++result->row_count >= max_rows) break;
         continue;
       }
