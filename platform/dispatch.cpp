@@ -1,5 +1,7 @@
 #include "platform/dispatch.h"
 
+#include <new>
+
 #include "platform/error.h"
 
 namespace qev {
@@ -76,10 +78,16 @@ ArgList::ArgList(std::initializer_list<Variant> values) {
   for (const Variant& v : values) Value(v);
 }
 
+ArgList::~ArgList() {
+  for (size_t i = 0; i < inline_used_; ++i)
+    std::launder(reinterpret_cast<Variant*>(inline_ + i * sizeof(Variant)))->~Variant();
+}
+
 Variant* ArgList::Store(Variant v) {
-  if (inline_used_ < inline_.size()) {
-    inline_[inline_used_] = std::move(v);
-    return &inline_[inline_used_++];
+  if (inline_used_ < kInlineArgs) {
+    Variant* slot = ::new (inline_ + inline_used_ * sizeof(Variant)) Variant(std::move(v));
+    ++inline_used_;
+    return slot;
   }
   extra_.push_front(std::move(v));
   return &extra_.front();

@@ -94,6 +94,7 @@ class ArgList {
  public:
   ArgList() = default;
   ArgList(std::initializer_list<Variant> values);
+  ~ArgList();
   ArgList(const ArgList&) = delete;
   ArgList& operator=(const ArgList&) = delete;
 
@@ -123,7 +124,9 @@ class ArgList {
     return i < kInlineArgs ? slots_[i] : more_slots_[i - kInlineArgs];
   }
 
-  std::array<Variant, kInlineArgs> inline_;
+  // Owned values, constructed in place as they come (a call leaves most
+  // of the room unused).
+  alignas(Variant) unsigned char inline_[kInlineArgs * sizeof(Variant)];
   size_t inline_used_ = 0;
   // Owned values beyond the inline ones; a list, so that they never move
   // and an empty one costs no allocation.
