@@ -47,15 +47,36 @@ class ResetGuard {
   sqlite3_stmt* stmt_;
 };
 
+// A prepared statement with what each run reads from it the same way: the
+// names of its result columns and which of them hold dates. SQLite
+// prepares a statement again by itself when the schema changed under it;
+// the description is then read afresh.
+struct Prepared {
+  StatementPtr stmt;
+  std::vector<std::string> names;
+  std::vector<uint8_t> date_columns;  // 1 for a date column
+  int reprepared = -1;                // the statement's count of re-preparations when read
+};
+using PreparedPtr = std::unique_ptr<Prepared>;
+
 // True for a declared type that marks a date or a time stamp (date,
 // datetime, timestamp): SQLite keeps such values as text, which reaches the
 // reports as a date value, as it does from a server's date columns, so that
 // every text made from it is the same on both engines (a midnight shows as
 // the date alone). A time of day alone ("time") is no date.
+bool ContainsNoCase(std::string_view text, std::string_view upper_word) {
+  if (text.size() < upper_word.size()) return false;
+  for (size_t i = 0; i + upper_word.size() <= text.size(); ++i)
+    if (UpperAscii(text[i]) == upper_word[0] &&
+        EqualsNoCase(text.substr(i, upper_word.size()), upper_word))
+      return true;
+  return false;
+}
+
 bool DeclaredTypeIsDate(const char* declared) {
   if (declared == nullptr) return false;
-  const std::string upper = ToUpperAscii(declared);
-  return upper.find("DATE") != std::string::npos || upper.find("TIMESTAMP") != std::string::npos;
+  const std::string_view type(declared);
+  return ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIMESTAMP");
 }
 
 Variant ColumnValue(sqlite3_stmt* stmt, int column, bool date_column) {
@@ -197,10 +218,10 @@ class SqliteDatabase final : public Database {
 
   // A statement ready to run: from the cache, or prepared now. A statement
   // that changes the schema is not cached; it is handed back in `owned`.
-  sqlite3_stmt* PrepareLocked(const Statement& st, StatementPtr* owned, bool* schema_change) {
+  Prepared* PrepareLocked(const Statement& st, PreparedPtr* owned, bool* schema_change) {
     const std::string_view sql = st.sql;
     *schema_change = false;
-    if (sqlite3_stmt* cached = cache_.Find(sql)) return cached;
+    if (Prepared* cached = cache_.Find(sql)) return cached;
     if (sql.find('\0') != std::string_view::npos)
       Raise(kErrBadStatement, "Refused a statement holding a NUL character; nothing was run" + st.Describe(),
             source_);
@@ -224,11 +245,30 @@ class SqliteDatabase final : public Database {
       const std::string keyword = FirstKeyword(sql);
       *schema_change = keyword == "create" || keyword == "drop" || keyword == "alter";
     }
+    auto prepared = std::make_unique<Prepared>();
+    prepared->stmt = std::move(stmt);
     if (*schema_change) {
-      *owned = std::move(stmt);
+      *owned = std::move(prepared);
       return owned->get();
     }
-    return cache_.Insert(sql, std::move(stmt));
+    return cache_.Insert(sql, std::move(prepared));
+  }
+
+  // The column names and date columns of `p`, read again when SQLite has
+  // prepared the statement anew since they were read.
+  static void DescribeColumns(Prepared* p) {
+    sqlite3_stmt* stmt = p->stmt.get();
+    const int reprepared = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (p->reprepared == reprepared) return;
+    const int columns = sqlite3_column_count(stmt);
+    p->names.clear();
+    p->date_columns.clear();
+    for (int c = 0; c < columns; ++c) {
+      const char* name = sqlite3_column_name(stmt, c);
+      p->names.emplace_back(name ? name : "");
+      p->date_columns.push_back(DeclaredTypeIsDate(sqlite3_column_decltype(stmt, c)) ? 1 : 0);
+    }
+    p->reprepared = reprepared;
   }
 
   static int OnProgress(void* self) {
@@ -252,11 +292,12 @@ class SqliteDatabase final : public Database {
   void ExecuteLocked(const Statement& st, ResultTable* result, size_t max_rows) {
     // Each statement gets the whole bound; one that this one needs first
     // (a column lookup) starts its own.
-    deadline_ = std::chrono::steady_clock::now() + timeout_;
+    if (timeout_.count() > 0) deadline_ = std::chrono::steady_clock::now() + timeout_;
     timed_out_ = false;
-    StatementPtr owned;
+    PreparedPtr owned;
     bool schema_change = false;
-    sqlite3_stmt* stmt = PrepareLocked(st, &owned, &schema_change);
+    Prepared* prepared = PrepareLocked(st, &owned, &schema_change);
+    sqlite3_stmt* stmt = prepared->stmt.get();
     ResetGuard guard(stmt);
     const std::span<const SqlParam> params = st.params;
     if (static_cast<size_t>(sqlite3_bind_parameter_count(stmt)) != params.size())
@@ -273,26 +314,23 @@ class SqliteDatabase final : public Database {
                                              static_cast<int>(params[i].text.size()), SQLITE_STATIC);
       if (rc != SQLITE_OK) RaiseEngineError(st, sqlite3_errmsg(db_.get()));
     }
-    const int columns = sqlite3_column_count(stmt);
-    std::vector<bool> date_columns;
+    int columns = 0;
+    const uint8_t* is_date = nullptr;
     if (result) {
-      result->names.clear();
+      DescribeColumns(prepared);
+      columns = static_cast<int>(prepared->names.size());
+      is_date = prepared->date_columns.data();
+      result->names = prepared->names;
       result->cells.clear();
       result->row_count = 0;
-      result->names.reserve(static_cast<size_t>(columns));
-      date_columns.resize(static_cast<size_t>(columns));
-      for (int c = 0; c < columns; ++c) {
-        const char* name = sqlite3_column_name(stmt, c);
-        result->names.emplace_back(name ? name : "");
-        date_columns[static_cast<size_t>(c)] = DeclaredTypeIsDate(sqlite3_column_decltype(stmt, c));
-      }
+      result->cells.reserve(static_cast<size_t>(columns));  // the first row without growing
     }
     while (true) {
       const int rc = sqlite3_step(stmt);
       if (rc == SQLITE_ROW) {
         if (result == nullptr) continue;
         for (int c = 0; c < columns; ++c)
-          result->cells.push_back(ColumnValue(stmt, c, date_columns[static_cast<size_t>(c)]));
+          result->cells.push_back(ColumnValue(stmt, c, is_date[c] != 0));
         if (++result->row_count >= max_rows) break;
         continue;
       }
@@ -330,7 +368,7 @@ class SqliteDatabase final : public Database {
   std::chrono::steady_clock::time_point deadline_;
   bool timed_out_ = false;
   ConnectionPtr db_;  // declared before the cache: destroyed after it
-  StatementCache cache_{kStatementCacheSize};
+  BasicStatementCache<PreparedPtr> cache_{kStatementCacheSize};
   ColumnTypeCache column_types_;
 };
 

@@ -14,7 +14,7 @@ std::string ToUpperAscii(std::string_view s) {
   return out;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
+bool EqualsNoCaseSlow(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;

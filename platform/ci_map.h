@@ -16,7 +16,13 @@ inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<cha
 
 std::string ToLowerAscii(std::string_view s);
 std::string ToUpperAscii(std::string_view s);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCaseSlow(std::string_view a, std::string_view b);
+// Most names are written the same way by caller and callee: an exact
+// match is checked first.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  return a == b || EqualsNoCaseSlow(a, b);
+}
 
 struct CiHash {
   using is_transparent = void;

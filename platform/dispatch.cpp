@@ -1,5 +1,7 @@
 #include "platform/dispatch.h"
 
+#include <new>
+
 #include "platform/error.h"
 
 namespace qev {
@@ -11,15 +13,29 @@ TypeInfo::TypeInfo(std::string name, Guid iid, std::string source,
       source_(std::move(source)),
       members_(std::move(members)),
       default_member_(std::move(default_member)) {
+  keys_.reserve(members_.size());
   for (size_t i = 0; i < members_.size(); ++i) {
     members_[i].id = static_cast<DispId>(i);
-    index_.emplace(members_[i].name, i);
+    keys_.push_back(NameKey(members_[i].name));
   }
 }
 
+uint32_t TypeInfo::NameKey(std::string_view name) {
+  if (name.empty()) return 0;
+  return static_cast<uint32_t>(name.size() & 0xFFFF) |
+         static_cast<uint32_t>(static_cast<unsigned char>(LowerAscii(name.front()))) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(LowerAscii(name.back()))) << 24;
+}
+
+// An interface has a few dozen members at most: a scan over keys made of a
+// name's length and its first and last letters finds one faster than
+// hashing the name (every late-bound call asks); only a member whose key
+// matches is compared letter by letter.
 const MemberInfo* TypeInfo::Find(std::string_view name) const {
-  auto it = index_.find(name);
-  return it == index_.end() ? nullptr : &members_[it->second];
+  const uint32_t key = NameKey(name);
+  for (size_t i = 0; i < keys_.size(); ++i)
+    if (keys_[i] == key && EqualsNoCase(members_[i].name, name)) return &members_[i];
+  return nullptr;
 }
 
 const MemberInfo* TypeInfo::default_member() const {
@@ -62,34 +78,45 @@ ArgList::ArgList(std::initializer_list<Variant> values) {
   for (const Variant& v : values) Value(v);
 }
 
+ArgList::~ArgList() {
+  for (size_t i = 0; i < inline_used_; ++i)
+    std::launder(reinterpret_cast<Variant*>(inline_ + i * sizeof(Variant)))->~Variant();
+}
+
 Variant* ArgList::Store(Variant v) {
-  if (inline_used_ < inline_.size()) {
-    inline_[inline_used_] = std::move(v);
-    return &inline_[inline_used_++];
+  if (inline_used_ < kInlineArgs) {
+    Variant* slot = ::new (inline_ + inline_used_ * sizeof(Variant)) Variant(std::move(v));
+    ++inline_used_;
+    return slot;
   }
-  extra_.push_back(std::move(v));
-  return &extra_.back();
+  extra_.push_front(std::move(v));
+  return &extra_.front();
+}
+
+void ArgList::Append(Slot slot) {
+  if (size_ < kInlineArgs)
+    slots_[size_] = slot;
+  else
+    more_slots_.push_back(slot);
+  ++size_;
 }
 
 ArgList& ArgList::Value(Variant v) {
-  slots_.push_back(Store(std::move(v)));
-  missing_.push_back(false);
+  Append(Slot{Store(std::move(v)), false});
   return *this;
 }
 
 ArgList& ArgList::Ref(Variant& v) {
-  slots_.push_back(&v);
-  missing_.push_back(false);
+  Append(Slot{&v, false});
   return *this;
 }
 
 ArgList& ArgList::Missing() {
-  slots_.push_back(Store(Variant()));
-  missing_.push_back(true);
+  Append(Slot{Store(Variant()), true});
   return *this;
 }
 
-void ArgList::Rebind(size_t i, Variant v) { slots_[i] = Store(std::move(v)); }
+void ArgList::Rebind(size_t i, Variant v) { SlotAt(i).value = Store(std::move(v)); }
 
 // --------------------------------------------------------------- Dispatch
 

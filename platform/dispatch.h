@@ -11,7 +11,7 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
+#include <forward_list>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -73,8 +73,10 @@ class TypeInfo {
   std::string name_;
   Guid iid_;
   std::string source_;
+  static uint32_t NameKey(std::string_view name);
+
   std::vector<MemberInfo> members_;
-  CiMap<size_t> index_;
+  std::vector<uint32_t> keys_;  // NameKey of each member, in slot order
   std::string default_member_;
 };
 
@@ -85,11 +87,14 @@ MemberInfo Property(std::string name, VarType type, uint8_t kinds);
 ParamInfo Param(std::string name, VarType type, bool optional = false, bool by_ref = true);
 
 // The arguments of one call. By-value arguments are owned by the list;
-// by-reference arguments point at the caller's variables.
+// by-reference arguments point at the caller's variables. A call of up to
+// kInlineArgs arguments allocates nothing: every late-bound call of a
+// report's row loop builds one of these.
 class ArgList {
  public:
   ArgList() = default;
   ArgList(std::initializer_list<Variant> values);
+  ~ArgList();
   ArgList(const ArgList&) = delete;
   ArgList& operator=(const ArgList&) = delete;
 
@@ -97,22 +102,38 @@ class ArgList {
   ArgList& Ref(Variant& v);
   ArgList& Missing();  // an omitted optional argument
 
-  size_t size() const { return slots_.size(); }
-  bool IsMissing(size_t i) const { return missing_[i]; }
-  Variant& operator[](size_t i) { return *slots_[i]; }
-  const Variant& operator[](size_t i) const { return *slots_[i]; }
+  size_t size() const { return size_; }
+  bool IsMissing(size_t i) const { return SlotAt(i).missing; }
+  Variant& operator[](size_t i) { return *SlotAt(i).value; }
+  const Variant& operator[](size_t i) const { return *SlotAt(i).value; }
   // Replaces argument i by an owned value (a converted copy), so that the
   // caller's variable is not changed.
   void Rebind(size_t i, Variant v);
 
  private:
-  Variant* Store(Variant v);
+  static constexpr size_t kInlineArgs = 8;
+  struct Slot {
+    Variant* value = nullptr;
+    bool missing = false;
+  };
 
-  std::array<Variant, 6> inline_;
+  Variant* Store(Variant v);
+  void Append(Slot slot);
+  Slot& SlotAt(size_t i) { return i < kInlineArgs ? slots_[i] : more_slots_[i - kInlineArgs]; }
+  const Slot& SlotAt(size_t i) const {
+    return i < kInlineArgs ? slots_[i] : more_slots_[i - kInlineArgs];
+  }
+
+  // Owned values, constructed in place as they come (a call leaves most
+  // of the room unused).
+  alignas(Variant) unsigned char inline_[kInlineArgs * sizeof(Variant)];
   size_t inline_used_ = 0;
-  std::deque<Variant> extra_;
-  std::vector<Variant*> slots_;
-  std::vector<bool> missing_;
+  // Owned values beyond the inline ones; a list, so that they never move
+  // and an empty one costs no allocation.
+  std::forward_list<Variant> extra_;
+  std::array<Slot, kInlineArgs> slots_;
+  std::vector<Slot> more_slots_;
+  size_t size_ = 0;
 };
 
 // A late-bound object.

@@ -92,13 +92,14 @@ const EngineSet& Set(bool pg) {
   return *sets[pg];
 }
 
-double g_seconds[2][3] = {};  // engine; floor, report in the bracket, report without
+double g_seconds[2][4] = {};  // engine; floor, report in the bracket, without, replayed
 
 void RunReport(benchmark::State& state, bool pg, bool batched) {
   const EngineSet& set = Set(pg);
   qev::frame::RegisterLinkedClasses();
   qev::utility::RegisterLinkedClasses();
-  const qev::Object host = qev::host::CreateHostLib(set.report, "BENCH");
+  qev::bench::RecordedHost rec(pg, set.report, set.sources, "BENCH");
+  const qev::Object& host = rec.host();
   const qev::Variant r(qev::CreateObject("qevRptCalLib.Rpt_Tol_Type"));
   qev::Set(r, "Global_Lib_Obj", host);
   qev::Let(r, "SourceViewName", qev::Variant("rpt_mz_fee_v"));
@@ -106,11 +107,7 @@ void RunReport(benchmark::State& state, bool pg, bool batched) {
   qev::Let(r, "ObjField", qev::Variant("Name"));
   qev::Let(r, "TypeField", qev::Variant("bbxm1id"));
   qev::Let(r, "QtyIndex", qev::Variant(int16_t{3}));
-  const qev::Variant sources[3] = {qev::Variant(qev::host::CreateQueryObj(set.sources[0])),
-                                    qev::Variant(qev::host::CreateQueryObj(set.sources[1])),
-                                    qev::Variant(qev::host::CreateQueryObj(set.sources[2]))};
-  g_seconds[pg][batched ? 1 : 2] =
-      qev::bench::TimeCalcuRpt(state, host, r, "rpt_tol_type", sources, batched);
+  qev::bench::TimeAndReplay(state, rec, r, "rpt_tol_type", batched, g_seconds[pg]);
 }
 
 // The floor: the report's grouping queries raw, the figures in memory, the

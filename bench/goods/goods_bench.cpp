@@ -36,6 +36,7 @@
 
 #include "bench/support/pg_bench.h"
 #include "bench/support/raw_db.h"
+#include "bench/support/replay.h"
 #include "frame/registration.h"
 #include "host/calculation.h"
 #include "host/host.h"
@@ -128,30 +129,72 @@ const Files& TheFiles() {
   return *files;
 }
 
+double g_limit_seconds = 0;
+std::string g_limit_totals, g_report_totals;
+
+sqlite3_stmt* PrepareOrDie(sqlite3* db, const char* sql) {
+  sqlite3_stmt* st = nullptr;
+  Check(sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr), db, sql);
+  return st;
+}
+
+void StepOrDie(sqlite3* db, sqlite3_stmt* st, const char* what) {
+  Check(sqlite3_step(st), db, what);
+  sqlite3_reset(st);
+}
+
+// count, sum(qty), sum(amt) of a workstation's rows, to compare two runs.
+std::string ReportTotals(const std::string& path, const char* computer) {
+  sqlite3* db = nullptr;
+  Check(sqlite3_open(path.c_str(), &db), db, "open");
+  sqlite3_stmt* st = PrepareOrDie(db,
+                                  "select count(*), round(sum(qty),2), round(sum(amt),2), "
+                                  "count(spec) from rpt_tol_good where computer=?");
+  sqlite3_bind_text(st, 1, computer, -1, SQLITE_STATIC);
+  std::string out;
+  if (sqlite3_step(st) == SQLITE_ROW)
+    for (int c = 0; c < 4; ++c)
+      out += std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c))) + " ";
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return out;
+}
+
 double g_report_seconds[2] = {0, 0};  // without, with the bracket
 double g_floor_seconds = 0;
+
+double g_replay_seconds = 0;
+size_t g_replay_statements = 0;
 
 void RunTolGood(benchmark::State& state, bool batched) {
   const Files& f = TheFiles();
   qev::frame::RegisterLinkedClasses();
   qev::utility::RegisterLinkedClasses();
-  qev::Object host = qev::host::CreateHostLib(f.report, "BENCH");
+  qev::bench::RecordedHost rec(false, f.report, f.sources, "BENCH");
+  const qev::Object& host = rec.host();
   qev::Variant r(qev::CreateObject("qevRptCalLib.Rpt_Tol_Good"));
   qev::Set(r, "Global_Lib_Obj", host);
   qev::Let(r, "SourceViewName", qev::Variant("rpt_fy_v"));
   qev::Let(r, "RptTab", qev::Variant("rpt_tol_good"));
-  qev::Variant q1(qev::host::CreateQueryObj(f.sources[0]));
-  qev::Variant q2(qev::host::CreateQueryObj(f.sources[1]));
-  qev::Variant q3(qev::host::CreateQueryObj(f.sources[2]));
+  const qev::Variant(&q)[3] = rec.sources();
   double total = 0;
   int runs = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    Calculate(host, r, q1, q2, q3, batched);
+    Calculate(host, r, q[0], q[1], q[2], batched);
     total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++runs;
   }
   g_report_seconds[batched] = total / runs;
+  if (batched) {
+    g_report_totals = ReportTotals(f.report, "BENCH");
+    // Its statements once more, written down, then sent raw three times.
+    rec.Record([&] { Calculate(host, r, q[0], q[1], q[2], true); });
+    double replayed = 0;
+    for (int i = 0; i < 3; ++i) replayed += rec.Replay();
+    g_replay_seconds = replayed / 3;
+    g_replay_statements = rec.statement_count();
+  }
   state.counters["goods"] = kGoods;
 }
 
@@ -232,7 +275,116 @@ void BM_Floor(benchmark::State& state) {
   g_floor_seconds = total / runs;
 }
 
+// The limit of the report's own statements: the statements Rpt_Tol_Good
+// sends, in its order (its grouping select per source; per group, the
+// select of the workstation's row by key, then an insert or an update; then
+// per report row, the good's lookup and the update that fills it in), as
+// raw prepared sqlite3 statements with bound values inside one transaction,
+// with no host services around them. The distance from it to the floor is
+// what the report's statements cost however cheap the host is; the report
+// beside it shows what the host adds.
+void BM_StatementLimit(benchmark::State& state) {
+  const Files& f = TheFiles();
+  static const char* const kComputer = "LIMIT";
+  double total = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    sqlite3* rdb = nullptr;
+    Check(sqlite3_open(f.report.c_str(), &rdb), rdb, "open");
+    qev::bench::SameCacheAsTheHost(rdb);
+    Check(sqlite3_exec(rdb, "begin immediate; delete from rpt_tol_good where computer='LIMIT'",
+                       nullptr, nullptr, nullptr),
+          rdb, "begin");
+    sqlite3_stmt* sel = PrepareOrDie(rdb, "select computer,qty,name, amt from rpt_tol_good where name=? and computer=?");
+    sqlite3_stmt* ins = PrepareOrDie(rdb, "insert into rpt_tol_good (computer,qty,name,amt) values (?,?,?,?)");
+    sqlite3_stmt* upd = PrepareOrDie(rdb, "update rpt_tol_good set qty=?,amt=? where name=? and computer=?");
+    for (const std::string& path : f.sources) {
+      sqlite3* sdb = nullptr;
+      Check(sqlite3_open(path.c_str(), &sdb), sdb, "open");
+      qev::bench::SameCacheAsTheHost(sdb);
+      sqlite3_stmt* grp = PrepareOrDie(sdb,
+                                       "select goodid,sum(Qty*UnitRate) as f_Qty,sum(Amt) as f_amt "
+                                       "from rpt_fy_v group by goodid ");
+      while (sqlite3_step(grp) == SQLITE_ROW) {
+        const char* good = reinterpret_cast<const char*>(sqlite3_column_text(grp, 0));
+        const double qty = sqlite3_column_double(grp, 1), amt = sqlite3_column_double(grp, 2);
+        sqlite3_bind_text(sel, 1, good, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(sel, 2, kComputer, -1, SQLITE_STATIC);
+        if (sqlite3_step(sel) == SQLITE_ROW) {
+          const double old_qty = sqlite3_column_double(sel, 1), old_amt = sqlite3_column_double(sel, 3);
+          sqlite3_reset(sel);
+          sqlite3_bind_double(upd, 1, old_qty + qty);
+          sqlite3_bind_double(upd, 2, old_amt + amt);
+          sqlite3_bind_text(upd, 3, good, -1, SQLITE_TRANSIENT);
+          sqlite3_bind_text(upd, 4, kComputer, -1, SQLITE_STATIC);
+          StepOrDie(rdb, upd, "update");
+        } else {
+          sqlite3_reset(sel);
+          sqlite3_bind_text(ins, 1, kComputer, -1, SQLITE_STATIC);
+          sqlite3_bind_double(ins, 2, qty);
+          sqlite3_bind_text(ins, 3, good, -1, SQLITE_TRANSIENT);
+          sqlite3_bind_double(ins, 4, amt);
+          StepOrDie(rdb, ins, "insert");
+        }
+      }
+      sqlite3_finalize(grp);
+      sqlite3_close(sdb);
+    }
+    // Fill in the goods: read the workstation's rows, then per row the
+    // good's lookup and the update.
+    struct Row {
+      std::string name;
+      double qty, amt;
+    };
+    std::vector<Row> rows;
+    sqlite3_stmt* own = PrepareOrDie(rdb,
+                                     "select everyprice,name,spec,unitname,nameid,amt,qty from "
+                                     "rpt_tol_good where computer=?");
+    sqlite3_bind_text(own, 1, kComputer, -1, SQLITE_STATIC);
+    while (sqlite3_step(own) == SQLITE_ROW)
+      rows.push_back({reinterpret_cast<const char*>(sqlite3_column_text(own, 1)),
+                      sqlite3_column_double(own, 6), sqlite3_column_double(own, 5)});
+    sqlite3_finalize(own);
+    sqlite3_stmt* info = PrepareOrDie(rdb, "select id,Name,spec,UnitName from qev_pub_Good_V where id=?");
+    sqlite3_stmt* fill = PrepareOrDie(rdb,
+                                      "update rpt_tol_good set nameid=?,EveryPrice=?,name=?,spec=?,"
+                                      "UnitName=? where computer=? and name=?");
+    for (const Row& r : rows) {
+      sqlite3_bind_text(info, 1, r.name.c_str(), -1, SQLITE_STATIC);
+      std::string name, spec, unit;
+      if (sqlite3_step(info) == SQLITE_ROW) {
+        auto text = [&](int c) {
+          const unsigned char* t = sqlite3_column_text(info, c);
+          return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+        };
+        name = text(1), spec = text(2), unit = text(3);
+      }
+      sqlite3_reset(info);
+      sqlite3_bind_text(fill, 1, r.name.c_str(), -1, SQLITE_STATIC);
+      if (r.qty != 0)
+        sqlite3_bind_double(fill, 2, r.amt / r.qty);
+      else
+        sqlite3_bind_null(fill, 2);
+      sqlite3_bind_text(fill, 3, name.c_str(), -1, SQLITE_STATIC);
+      sqlite3_bind_text(fill, 4, spec.c_str(), -1, SQLITE_STATIC);
+      sqlite3_bind_text(fill, 5, unit.c_str(), -1, SQLITE_STATIC);
+      sqlite3_bind_text(fill, 6, kComputer, -1, SQLITE_STATIC);
+      sqlite3_bind_text(fill, 7, r.name.c_str(), -1, SQLITE_STATIC);
+      StepOrDie(rdb, fill, "fill");
+    }
+    for (sqlite3_stmt* st : {sel, ins, upd, info, fill}) sqlite3_finalize(st);
+    Check(sqlite3_exec(rdb, "commit", nullptr, nullptr, nullptr), rdb, "commit");
+    sqlite3_close(rdb);
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++runs;
+  }
+  g_limit_seconds = total / runs;
+  g_limit_totals = ReportTotals(f.report, kComputer);
+}
+
 BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_StatementLimit)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Rpt_Tol_Good)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Rpt_Tol_Good_Unbatched)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_CalculationBracket)->Unit(benchmark::kMillisecond)->Iterations(200);
@@ -556,6 +708,16 @@ int main(int argc, char** argv) {
                 "sources, %d goods)\n",
                 g_report_seconds[1], g_floor_seconds, g_report_seconds[1] / g_floor_seconds, kRows,
                 kGoods);
+  if (g_floor_seconds > 0 && g_limit_seconds > 0 && g_report_seconds[1] > 0)
+    std::printf("  the report's own statements, raw in one transaction %.3f s: limit/floor %.2f, "
+                "report/limit %.2f; rows (count, qty, amt, filled) report %s, limit %s\n",
+                g_limit_seconds, g_limit_seconds / g_floor_seconds,
+                g_report_seconds[1] / g_limit_seconds, g_report_totals.c_str(),
+                g_limit_totals.c_str());
+  if (g_floor_seconds > 0 && g_replay_seconds > 0 && g_report_seconds[1] > 0)
+    std::printf("  the report's %zu statements replayed raw %.3f s: replay/floor %.2f, report/replay %.2f\n",
+                g_replay_statements, g_replay_seconds, g_replay_seconds / g_floor_seconds,
+                g_report_seconds[1] / g_replay_seconds);
   if (g_floor_seconds > 0 && g_report_seconds[0] > 0)
     std::printf("  without the calculation bracket %.3f s, ratio report/floor %.2f\n",
                 g_report_seconds[0], g_report_seconds[0] / g_floor_seconds);

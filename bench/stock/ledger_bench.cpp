@@ -98,25 +98,22 @@ const EngineSet& Set(bool pg) {
   return *sets[pg];
 }
 
-double g_seconds[2][3] = {};  // engine; floor, report in the bracket, report without
+double g_seconds[2][4] = {};  // engine; floor, report in the bracket, without, replayed
 
 void RunReport(benchmark::State& state, bool pg, bool batched) {
   const EngineSet& set = Set(pg);
   qev::frame::RegisterLinkedClasses();
   qev::utility::RegisterLinkedClasses();
-  const qev::Object host = qev::host::CreateHostLib(set.report, "BENCH");
+  qev::bench::RecordedHost rec(pg, set.report, set.sources, "BENCH");
+  const qev::Object& host = rec.host();
   const qev::Variant r(qev::CreateObject("qevRptCalLib.Rpt_Kc_Zz"));
   qev::Set(r, "Global_Lib_Obj", host);
   qev::Let(r, "SourceViewName", qev::Variant("rpt_kc_zz_v"));
   qev::Let(r, "RptTab", qev::Variant("rpt_kc_zz"));
   qev::Let(r, "RptDetailTab", qev::Variant("rpt_kc_zz_detail"));
-  const qev::Variant sources[3] = {qev::Variant(qev::host::CreateQueryObj(set.sources[0])),
-                                    qev::Variant(qev::host::CreateQueryObj(set.sources[1])),
-                                    qev::Variant(qev::host::CreateQueryObj(set.sources[2]))};
   // A run with several sources leaves its own condition behind.
   const auto reset_condition = [&] { qev::Let(r, "CondStr", qev::Variant("")); };
-  g_seconds[pg][batched ? 1 : 2] =
-      qev::bench::TimeCalcuRpt(state, host, r, "rpt_kc_zz", sources, batched, reset_condition);
+  qev::bench::TimeAndReplay(state, rec, r, "rpt_kc_zz", batched, g_seconds[pg], reset_condition);
 }
 
 void RunFloor(benchmark::State& state, bool pg) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/support/pg_bench.h"
+#include "bench/support/replay.h"
 #include "host/calculation.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
@@ -46,6 +47,30 @@ inline double TimeCalcuRpt(benchmark::State& state, const Object& host, const Va
   return total / runs;
 }
 
+// TimeCalcuRpt on the objects of `rec`, the average run's seconds in
+// seconds[1] (in the bracket) or seconds[2] (without); in the bracket also
+// one more run written down and sent raw three times (replay.h), the
+// average replay in seconds[3].
+inline void TimeAndReplay(benchmark::State& state, RecordedHost& rec, const Variant& report,
+                          const std::string& table, bool batched, double* seconds,
+                          const std::function<void()>& before_each = {}) {
+  seconds[batched ? 1 : 2] =
+      TimeCalcuRpt(state, rec.host(), report, table, rec.sources(), batched, before_each);
+  if (!batched) return;
+  if (before_each) before_each();
+  rec.Record([&] {
+    host::Calculation calculation(rec.host(), table, std::chrono::milliseconds(0));
+    Call(report, "CalcuRpt", Variant(int16_t{3}), rec.sources()[0], rec.sources()[1], rec.sources()[2]);
+    calculation.Succeeded();
+  });
+  double replayed = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (before_each) before_each();
+    replayed += rec.Replay();
+  }
+  seconds[3] = replayed / 3;
+}
+
 struct FloorBench {
   const char* program;     // "bench_category", for messages
   const char* report;      // "Rpt_Tol_Type", for the benchmark names and the summary
@@ -53,7 +78,8 @@ struct FloorBench {
   std::string size;        // the data, for the summary: "2000 lines"
   std::function<void(benchmark::State&, bool pg)> floor;
   std::function<void(benchmark::State&, bool pg, bool batched)> run;
-  // Seconds per run of one engine: floor, report in the bracket, without.
+  // Seconds per run of one engine: floor, report in the bracket, without,
+  // the report's statements replayed raw.
   std::function<const double*(bool pg)> seconds;
   // Removes the engine's databases.
   std::function<void(bool pg)> cleanup;
@@ -94,6 +120,9 @@ inline int RunFloorBench(int argc, char** argv, const FloorBench& b) {
                   "(target <= %s)\n",
                   b.report, pg ? "PostgreSQL" : "SQLite", b.size.c_str(), s[1], s[0], s[1] / s[0],
                   pg ? "2" : "1.2");
+    if (s[0] > 0 && s[1] > 0 && s[3] > 0)
+      std::printf("  the report's statements replayed raw %.3f s: replay/floor %.2f, report/replay %.2f\n",
+                  s[3], s[3] / s[0], s[1] / s[3]);
     if (s[0] > 0 && s[2] > 0)
       std::printf("  without the calculation bracket %.3f s, ratio report/floor %.2f\n", s[2], s[2] / s[0]);
   }
