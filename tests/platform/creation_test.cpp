@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,17 +26,11 @@ namespace qev {
 namespace {
 
 using ::qev::testing::ExpectRaised;
+using ::qev::testing::ReadFile;
 using ::qev::testing::TempDir;
 using ::testing::HasSubstr;
 
 Guid G(const char* text) { return Guid::FromLiteral(text); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // Points the class registry at a file of the test's own for the test's
 // duration.

@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "host/calculation.h"
@@ -84,12 +82,7 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
   std::map<std::string, std::string> Env() const {
     return {{"QEV_REGISTRY", dir_.File("registry/classes.reg")}};
   }
-  std::string Slurp(const std::string& file) const {
-    std::ifstream in(dir_.File(file));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Slurp(const std::string& file) const { return ReadFile(dir_.File(file)); }
   // `sql` on the report database, rows as text.
   std::vector<std::string> ReportText(const std::string& sql) const {
     return QueryText(Get(Variant(host::CreateHostLib(report_, "WS1")), "DbA_Query0_Obj"), sql);

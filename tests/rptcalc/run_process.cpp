@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <utility>
+
+#include "tests/support/temp_dir.h"
 
 namespace qev::testing {
 
@@ -25,8 +25,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   ProcessResult result;
   result.status = WaitProcess(StartProcess(program, args, cwd, env, out_path, err_path));
   for (const auto& [path, sink] : {std::pair{out_path, &result.out}, std::pair{err_path, &result.err}}) {
-    std::ifstream in(path, std::ios::binary);
-    sink->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    *sink = ReadFile(path);
     ::unlink(path);
   }
   return result;
