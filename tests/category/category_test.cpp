@@ -79,16 +79,15 @@ class CategoryTest : public ReportFixture {
   void SetUp() override {
     ReportFixture::SetUp();
     if (IsSkipped()) return;
-    Insert(0, "qev_pub_depa", "id,name",
-           {"'01','内科'", "'02','外科'", "'03','儿科'", "'04','妇产科'", "'05','中医科'"});
-    Insert(0, "qev_pub_user", "id,name,DepaID",
-           {"'D01','张伟','01'", "'D02','王芳','02'", "'D03','李娜','03'", "'D04','刘洋','01'"});
-    std::vector<std::string> items;
-    for (const auto& [id, name] : kInvoiceItems) items.push_back("'" + id + "','" + name + "'");
-    Insert(0, "qev_pub_type_fpxm", "id,name", items);
-    items.clear();
-    for (const auto& [id, name] : kReportItems) items.push_back("'" + id + "','" + name + "'");
-    Insert(0, "qev_pub_type_bbxm1", "id,name", items);
+    auto names = [&](const std::string& table, const std::map<std::string, std::string>& rows) {
+      std::vector<std::string> items;
+      for (const auto& [id, name] : rows) items.push_back("'" + id + "','" + name + "'");
+      Insert(0, table, "id,name", items);
+    };
+    names("qev_pub_depa", kDepartments);
+    names("qev_pub_user", kDoctors);
+    names("qev_pub_type_fpxm", kInvoiceItems);
+    names("qev_pub_type_bbxm1", kReportItems);
     Insert(0, "qev_pub_type_bbxm2", "id,name", {"'01','门诊药品'"});
     Insert(0, "qev_pub_type_tjxm1", "id,name", {"'01','核算西药'"});
   }
@@ -236,6 +235,34 @@ class CategoryTest : public ReportFixture {
   void AddSmallData() {
     AddCharges(1, {Charge{"R1", "G1", "P1", "2024-03-05", "01", "D01", "01", "01", 10}});
     AddCharges(2, {Charge{"R2", "G2", "P2", "2024-03-05", "01", "D01", "01", "01", 6}});
+  }
+  // The report database's calls of a calculation of AddSmallData over two
+  // sources up to its last pass: the preamble, row 01 inserted by source 1
+  // and added to by source 2 (with its category column f01 where `f01`),
+  // the key counts merged in the scratch table.
+  static std::vector<std::string> SmallDataCalls(const std::string& table, bool f01) {
+    const std::string cond = "name='01' and computer='WS1'", f = f01 ? ",f01" : "";
+    const std::string open = "OpenRs(select computer,qty,name, amt" + f + " from " + table + " where " + cond + ")";
+    auto scratch = [](const std::string& id, const std::string& reg, const std::string& amt) {
+      return "InsertRecord(tem_rpt_qty|temid,computer,RegID,Name,objfield,amt|" +
+             ValueListOf({id, "WS1", reg, "P" + reg.substr(1), "01", amt}) + ")";
+    };
+    const std::string qty = "OpenRs(select qty from " + table + "  where " + cond + ")";
+    return {"DeleteRecord(" + table + "|computer='WS1')",
+            "DeleteRecord(rpt_header|computer='WS1' and rpttab='" + table + "')",
+            "InsertRecord(rpt_header|computer,rpttab,headstr|" + ValueListOf({"WS1", table, ""}) + ")",
+            open,
+            "InsertRecord(" + table + "|computer,qty,name,amt" + f + "|" +
+                (f01 ? ValueListOf({"WS1", "0", "01", "5", "5"}) : ValueListOf({"WS1", "0", "01", "5"})) + ")",
+            open,
+            "UpdateRecord(" + table + "|amt" + f + "|" + (f01 ? ValueListOf({"8", "8"}) : "8") + "|" + cond + ")",
+            "DeleteRecord(tem_rpt_qty|computer='WS1')",
+            "SnValue(TempID)", scratch("1", "G1", "5"),
+            "SnValue(TempID)", scratch("2", "G2", "3"),
+            "OpenRs(select ObjField ,sum(amt) as SfAmt from tem_rpt_qty  where computer='WS1' "
+            "group by objfield,RegID,Name)",
+            qty, "UpdateRecord(" + table + "|qty|1|" + cond + ")",
+            qty, "UpdateRecord(" + table + "|qty|2|" + cond + ")"};
   }
   static Charge Line(std::string depa, std::string reg, std::string fpxm, int64_t halves) {
     return Charge{"R" + reg, reg, "P" + reg, "2024-03-02", depa, "D01", fpxm, "01", halves};
@@ -522,40 +549,17 @@ TEST_P(CategoryTest, TypeStatementsOverTwoSources) {
   EXPECT_EQ(traced.CallsOn("source1"), source_calls);
   EXPECT_EQ(traced.CallsOn("source2"), source_calls);
   EXPECT_TRUE(traced.CallsOn("source3").empty());
-  const std::string cond = "name='01' and computer='WS1'";
-  auto scratch = [](const std::string& id, const std::string& reg, const std::string& amt) {
-    return "InsertRecord(tem_rpt_qty|temid,computer,RegID,Name,objfield,amt|" +
-           ValueListOf({id, "WS1", reg, "P" + reg.substr(1), "01", amt}) + ")";
-  };
-  EXPECT_EQ(
-      traced.CallsOn("report"),
-      (std::vector<std::string>{
-          "DeleteRecord(rpt_tol_type|computer='WS1')",
-          "DeleteRecord(rpt_header|computer='WS1' and rpttab='rpt_tol_type')",
-          "InsertRecord(rpt_header|computer,rpttab,headstr|" + ValueListOf({"WS1", "rpt_tol_type", ""}) + ")",
-          // Amounts: source 1 inserts the row, source 2 adds to it.
-          "OpenRs(select computer,qty,name, amt,f01 from rpt_tol_type where " + cond + ")",
-          "InsertRecord(rpt_tol_type|computer,qty,name,amt,f01|" + ValueListOf({"WS1", "0", "01", "5", "5"}) + ")",
-          "OpenRs(select computer,qty,name, amt,f01 from rpt_tol_type where " + cond + ")",
-          "UpdateRecord(rpt_tol_type|amt,f01|" + ValueListOf({"8", "8"}) + "|" + cond + ")",
-          // Key counts merged in the scratch table.
-          "DeleteRecord(tem_rpt_qty|computer='WS1')",
-          "SnValue(TempID)", scratch("1", "G1", "5"),
-          "SnValue(TempID)", scratch("2", "G2", "3"),
-          "OpenRs(select ObjField ,sum(amt) as SfAmt from tem_rpt_qty  where computer='WS1' "
-          "group by objfield,RegID,Name)",
-          "OpenRs(select qty from rpt_tol_type  where " + cond + ")",
-          "UpdateRecord(rpt_tol_type|qty|1|" + cond + ")",
-          "OpenRs(select qty from rpt_tol_type  where " + cond + ")",
-          "UpdateRecord(rpt_tol_type|qty|2|" + cond + ")",
-          // The last pass.
-          "DeleteRecord(rpt_tol_type|amt=0 and qty=0 and computer='WS1')",
-          "OpenRs(select sum(amt) as AllAmt from rpt_tol_type  where computer='WS1')",
-          "OpenRs(select everyamt,ipercent,name,nameid,amt,qty from rpt_tol_type  where computer='WS1')",
-          "TabFieldValue(name|qev_pub_depa|id='01')",
-          "UpdateRecord(rpt_tol_type|nameid,everyamt,iPercent,name|" +
-              ValueListOf({"01", "4", "100.00%", "内科"}) + "|computer='WS1' and name='01')",
-      }));
+  // Amounts: source 1 inserts the row, source 2 adds to it; then the key
+  // counts, then the last pass.
+  std::vector<std::string> want = SmallDataCalls("rpt_tol_type", true);
+  want.insert(want.end(),
+              {"DeleteRecord(rpt_tol_type|amt=0 and qty=0 and computer='WS1')",
+               "OpenRs(select sum(amt) as AllAmt from rpt_tol_type  where computer='WS1')",
+               "OpenRs(select everyamt,ipercent,name,nameid,amt,qty from rpt_tol_type  where computer='WS1')",
+               "TabFieldValue(name|qev_pub_depa|id='01')",
+               "UpdateRecord(rpt_tol_type|nameid,everyamt,iPercent,name|" +
+                   ValueListOf({"01", "4", "100.00%", "内科"}) + "|computer='WS1' and name='01')"});
+  EXPECT_EQ(traced.CallsOn("report"), want);
 }
 
 TEST_P(CategoryTest, TypeStatementsOverOneSourceWithCondition) {
@@ -605,36 +609,16 @@ TEST_P(CategoryTest, TypeDxStatementsAllQtyAndHeader) {
       "OpenRs(select fpxmid ,RegID,Name,sum(amt) as SfAmt from rpt_mz_fee_v group by fpxmid,RegID,Name)"};
   EXPECT_EQ(traced.CallsOn("source1"), source_calls);
   EXPECT_EQ(traced.CallsOn("source2"), source_calls);
-  const std::string c01 = "name='01' and computer='WS1'";
-  auto scratch = [](const std::string& id, const std::string& reg, const std::string& amt) {
-    return "InsertRecord(tem_rpt_qty|temid,computer,RegID,Name,objfield,amt|" +
-           ValueListOf({id, "WS1", reg, "P" + reg.substr(1), "01", amt}) + ")";
-  };
   // Merging as the per-object report does; no removal of empty rows; names
   // from the category table.
-  EXPECT_EQ(traced.CallsOn("report"),
-            (std::vector<std::string>{
-                "DeleteRecord(rpt_tol_typedx|computer='WS1')",
-                "DeleteRecord(rpt_header|computer='WS1' and rpttab='rpt_tol_typedx')",
-                "InsertRecord(rpt_header|computer,rpttab,headstr|" + ValueListOf({"WS1", "rpt_tol_typedx", ""}) + ")",
-                "OpenRs(select computer,qty,name, amt from rpt_tol_typedx where " + c01 + ")",
-                "InsertRecord(rpt_tol_typedx|computer,qty,name,amt|" + ValueListOf({"WS1", "0", "01", "5"}) + ")",
-                "OpenRs(select computer,qty,name, amt from rpt_tol_typedx where " + c01 + ")",
-                "UpdateRecord(rpt_tol_typedx|amt|8|" + c01 + ")",
-                "DeleteRecord(tem_rpt_qty|computer='WS1')",
-                "SnValue(TempID)", scratch("1", "G1", "5"),
-                "SnValue(TempID)", scratch("2", "G2", "3"),
-                "OpenRs(select ObjField ,sum(amt) as SfAmt from tem_rpt_qty  where computer='WS1' "
-                "group by objfield,RegID,Name)",
-                "OpenRs(select qty from rpt_tol_typedx  where " + c01 + ")",
-                "UpdateRecord(rpt_tol_typedx|qty|1|" + c01 + ")",
-                "OpenRs(select qty from rpt_tol_typedx  where " + c01 + ")",
-                "UpdateRecord(rpt_tol_typedx|qty|2|" + c01 + ")",
-                "OpenRs(select sum(amt) as AllAmt from rpt_tol_typedx  where computer='WS1')",
-                "OpenRs(select everyamt,ipercent,name,nameid,amt,qty from rpt_tol_typedx  where computer='WS1')",
-                "TabFieldValue(name|qev_pub_type_fpxm|id='01')",
-                "UpdateRecord(rpt_tol_typedx|nameid,everyamt,iPercent,name|" +
-                    ValueListOf({"01", "4", "100.00%", "西药费"}) + "|computer='WS1' and name='01')"}));
+  std::vector<std::string> want = SmallDataCalls("rpt_tol_typedx", false);
+  want.insert(want.end(),
+              {"OpenRs(select sum(amt) as AllAmt from rpt_tol_typedx  where computer='WS1')",
+               "OpenRs(select everyamt,ipercent,name,nameid,amt,qty from rpt_tol_typedx  where computer='WS1')",
+               "TabFieldValue(name|qev_pub_type_fpxm|id='01')",
+               "UpdateRecord(rpt_tol_typedx|nameid,everyamt,iPercent,name|" +
+                   ValueListOf({"01", "4", "100.00%", "西药费"}) + "|computer='WS1' and name='01')"});
+  EXPECT_EQ(traced.CallsOn("report"), want);
 
   // Several databases: the count reads the scratch rows, no source.
   traced.Attach(r);

@@ -163,6 +163,12 @@ std::string Compare(const Outcome& a, const Outcome& b, const std::string& first
   return diff;
 }
 
+std::vector<std::string> ReportNames() {
+  std::vector<std::string> names;
+  for (const ReportEntry& entry : Reports()) names.push_back(entry.name);
+  return names;
+}
+
 uint64_t SeedOf(const std::string& report, uint64_t n) {
   uint64_t h = 1469598103934665603ull;  // FNV-1a of the name, then the case number
   for (unsigned char ch : report) h = (h ^ ch) * 1099511628211ull;

@@ -96,6 +96,8 @@ struct ReportEntry {
   std::function<Case(Gen&)> generate;
 };
 const std::vector<ReportEntry>& Reports();
+// Their class names, in that order.
+std::vector<std::string> ReportNames();
 
 // The seed of case `n` of a report, different for every report.
 uint64_t SeedOf(const std::string& report, uint64_t n);

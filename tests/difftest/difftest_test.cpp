@@ -42,12 +42,6 @@ TEST_P(EnginesAgree, OnGeneratedCases) {
   FAIL() << "no report " << GetParam();
 }
 
-std::vector<std::string> ReportNames() {
-  std::vector<std::string> names;
-  for (const ReportEntry& entry : Reports()) names.push_back(entry.name);
-  return names;
-}
-
 INSTANTIATE_TEST_SUITE_P(Reports, EnginesAgree, ::testing::ValuesIn(ReportNames()),
                          [](const auto& info) { return info.param; });
 

@@ -36,12 +36,6 @@ TEST_P(OdbcAgrees, WithTheNativeEngine) {
   FAIL() << "no report " << GetParam();
 }
 
-std::vector<std::string> ReportNames() {
-  std::vector<std::string> names;
-  for (const ReportEntry& entry : Reports()) names.push_back(entry.name);
-  return names;
-}
-
 INSTANTIATE_TEST_SUITE_P(Reports, OdbcAgrees, ::testing::ValuesIn(ReportNames()),
                          [](const auto& info) { return info.param; });
 

@@ -376,23 +376,6 @@ TEST_P(GoodsTest, ErrorsReachTheCallerAndEarlierRowsStay) {
   EXPECT_EQ(Text("select name,qty5 from rpt_kcck"), (std::vector<std::string>{"1001|1"}));
 }
 
-// -------------------------------------------------------- workstations
-
-TEST_P(GoodsTest, TwoWorkstationsKeepTheirOwnRows) {
-  Insert(1, "fy_detail", "goodid,MzZy,Qty,UnitRate,Amt", {"'1001','1',1,1,1", "'1002','1',2,1,2"});
-  Variant r = Goods("Rpt_Tol_Good", "rpt_fy_v", "rpt_tol_good");
-  Calcu(r, 1, 1);
-  SetWorkstation("WS2");
-  Let(r, "CondStr", Variant("goodid='1002'"));
-  Calcu(r, 1, 1);
-  Insert(1, "fy_detail", "goodid,MzZy,Qty,UnitRate,Amt", {"'1002','1',5,1,5"});
-  Calcu(r, 1, 1);
-  EXPECT_EQ(Text("select computer,nameid,qty from rpt_tol_good order by computer,nameid"),
-            (std::vector<std::string>{"WS1|1001|1", "WS1|1002|2", "WS2|1002|7"}));
-  EXPECT_EQ(Text("select computer from rpt_header order by computer"),
-            (std::vector<std::string>{"WS1", "WS2"}));
-}
-
 // A report database on this engine reading source databases on the other.
 TEST_P(GoodsTest, SourcesOnTheOtherEngine) {
   TempDir dir;

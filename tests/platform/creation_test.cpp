@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,17 +26,11 @@ namespace qev {
 namespace {
 
 using ::qev::testing::ExpectRaised;
+using ::qev::testing::ReadFile;
 using ::qev::testing::TempDir;
 using ::testing::HasSubstr;
 
 Guid G(const char* text) { return Guid::FromLiteral(text); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // Points the class registry at a file of the test's own for the test's
 // duration.
@@ -68,11 +61,10 @@ TEST(GuidTest, ParseAndRegistryForm) {
   const auto g = Guid::Parse("{0b5e2c7a-1d43-4f8e-9c21-7a6b5c4d3e01}");
   ASSERT_TRUE(g);
   EXPECT_EQ("{0B5E2C7A-1D43-4F8E-9C21-7A6B5C4D3E01}", g->ToString());
-  EXPECT_EQ(0x0B5E2C7Au, g->value.data1);
-  EXPECT_EQ(0x1D43u, g->value.data2);
-  EXPECT_EQ(0x4F8Eu, g->value.data3);
-  EXPECT_EQ(0x9Cu, g->value.data4[0]);
-  EXPECT_EQ(0x01u, g->value.data4[7]);
+  // The binary layout of a class identifier, as DllGetClassObject takes it.
+  EXPECT_EQ((std::vector<unsigned>{0x0B5E2C7Au, 0x1D43u, 0x4F8Eu, 0x9Cu, 0x01u}),
+            (std::vector<unsigned>{g->value.data1, g->value.data2, g->value.data3, g->value.data4[0],
+                                   g->value.data4[7]}));
   const auto bare = Guid::Parse("0B5E2C7A-1D43-4F8E-9C21-7A6B5C4D3E01");
   ASSERT_TRUE(bare);
   EXPECT_EQ(*g, *bare);
@@ -133,18 +125,16 @@ using LinkedClassTest = RegistryScope;
 TEST_F(LinkedClassTest, CreatedByProgIdInAnyCaseAndByClsid) {
   const char* clsid = "{0B5E2C7A-1D43-4F8E-9C21-7A6B5C4D3E10}";
   RegisterLinkedClass({"qevTest.LinkedThing", G(clsid), kThingIid}, &linked_factory);
-  const Object a = CreateObject("qevTest.LinkedThing");
-  const Object b = CreateObject("QEVTEST.LINKEDTHING");
-  const Object c = CreateObject("qevtest.linkedthing");
-  const Object d = CreateObject(clsid);
-  const Object e = CreateObject("{0b5e2c7a-1d43-4f8e-9c21-7a6b5c4d3e10}");
-  const Object f = CreateObjectByClsid(G(clsid));
-  for (const Object& o : {a, b, c, d, e, f}) {
+  std::vector<Object> made = {CreateObjectByClsid(G(clsid))};
+  for (const char* name : {"qevTest.LinkedThing", "QEVTEST.LINKEDTHING", clsid,
+                           "{0b5e2c7a-1d43-4f8e-9c21-7a6b5c4d3e10}"})
+    made.push_back(CreateObject(name));
+  for (const Object& o : made) {
     ASSERT_NE(nullptr, o);
     EXPECT_EQ("linked", MakerOf(o));
   }
-  EXPECT_EQ(6, linked_factory.created);
-  EXPECT_NE(a.get(), b.get());  // a new object each time
+  EXPECT_EQ(5, linked_factory.created);
+  EXPECT_NE(made[1].get(), made[2].get());  // a new object each time
 }
 
 TEST_F(LinkedClassTest, LaterRegistrationReplacesSameProgIdOrClsid) {
@@ -256,19 +246,13 @@ TEST_F(RegistryTest, AddFindReplaceRemove) {
   EXPECT_TRUE(reg.Load().empty());
 }
 
-TEST_F(RegistryTest, CommentsAndBlankLinesAreSkipped) {
+TEST_F(RegistryTest, CommentsAndBlankLinesAreSkippedAndAMalformedLineIsAnError) {
   std::filesystem::create_directories(std::filesystem::path(registry_path()).parent_path());
-  std::ofstream(registry_path()) << "# classes\n\n"
-                                 << "qevTest.A\t" << kClsidA << '\t' << kIid << "\t/lib/a.so\n"
-                                 << "#qevTest.B\t" << kClsidB << '\t' << kIid << "\t/lib/b.so\n";
+  const std::string good = std::string("qevTest.A\t") + kClsidA + '\t' + kIid + "\t/lib/a.so\n";
+  std::ofstream(registry_path()) << "# classes\n\n" << good << "#qevTest.B\t" << kClsidB << "\t/lib/b.so\n";
   const std::vector<RegistryEntry> loaded = Registry(registry_path()).Load();
   ASSERT_EQ(1u, loaded.size());
   EXPECT_EQ("/lib/a.so", loaded[0].library);
-}
-
-TEST_F(RegistryTest, MalformedLineIsAnError) {
-  std::filesystem::create_directories(std::filesystem::path(registry_path()).parent_path());
-  const std::string good = std::string("qevTest.A\t") + kClsidA + '\t' + kIid + "\t/lib/a.so\n";
   const std::string bad_lines[] = {
       "just some words\n",
       std::string("qevTest.B\t{nonsense}\t") + kIid + "\t/lib/b.so\n",

@@ -32,33 +32,6 @@ const TotalsByGood kSource1March = {{"1001", {20, 31.2}}, {"1002", {3, 4.5}}, {"
 const TotalsByGood kSource2 = {{"1001", {1, 1.56}}, {"1003", {4, 9.99}}, {"1004", {-2, -5}}};
 const TotalsByGood kBoth = {{"1001", {21, 32.76}}, {"1002", {4, 6}}, {"1003", {4, 9.99}}, {"1004", {0, 0}}};
 
-// RFC 4180 records of a text (quoted fields may hold commas, quotes and
-// line breaks).
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record;
-  std::string field;
-  bool quoted = false, any = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += '"', ++i;
-      else if (c == '"') quoted = false;
-      else field += c;
-      continue;
-    }
-    if (c == '"') { quoted = true; any = true; }
-    else if (c == ',') { record.push_back(field); field.clear(); any = true; }
-    else if (c == '\r') {}
-    else if (c == '\n') {
-      if (any || !field.empty()) record.push_back(field);
-      records.push_back(record);
-      record.clear(); field.clear(); any = false;
-    } else { field += c; any = true; }
-  }
-  return records;
-}
-
 // A report database and two source databases made by `rptcalc schema`,
 // with four goods and dispensing rows in both sources.
 class GoodsRun : public RptcalcTest {
@@ -184,36 +157,23 @@ TEST_F(GoodsRun, CsvBlocksQuoteFieldsAndLeaveNullEmpty) {
   const ProcessResult r =
       Rptcalc(TolGood({"--source", "s1.db", "--source", "s2.db", "--format", "csv"}));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("\"0.9%,500ml\""), std::string::npos);
-  const auto records = ParseCsv(r.out);
-  // Blocks: "# name", the column names, the rows, an empty record between.
-  std::map<std::string, std::vector<std::vector<std::string>>> blocks;
-  std::string current;
-  for (const auto& rec : records) {
-    if (rec.size() == 1 && rec[0].rfind("# ", 0) == 0) current = rec[0].substr(2);
-    else if (!rec.empty()) blocks[current].push_back(rec);
-  }
-  ASSERT_EQ(blocks.size(), 2u);
-  ASSERT_EQ(blocks["rpt_header"].size(), 2u);
-  EXPECT_EQ(blocks["rpt_header"][0][1], "rpttab");
-  EXPECT_EQ(blocks["rpt_header"][1][1], "rpt_tol_good");
-  const auto& tol = blocks["rpt_tol_good"];
-  const std::vector<std::string> columns = {"computer", "name", "nameid",     "spec",
-                                            "unitname", "qty",  "amt",        "everyprice"};
-  ASSERT_EQ(tol.size(), 5u);
-  EXPECT_EQ(tol[0], columns);
-  for (size_t i = 1; i < tol.size(); ++i) {
-    ASSERT_EQ(tol[i].size(), columns.size());
-    const std::string& id = tol[i][2];
-    EXPECT_DOUBLE_EQ(std::stod(tol[i][5]), kBoth.at(id).qty) << id;
-    EXPECT_NEAR(std::stod(tol[i][6]), kBoth.at(id).amt, 1e-6) << id;
-    if (id == "1002") {
-      EXPECT_EQ(tol[i][3], "0.9%,500ml");
-    }
-    if (id == "1004") {
-      EXPECT_EQ(tol[i][7], "");  // Null
-    }
-  }
+  // Blocks: "# name", the column names, the rows, an empty line between.
+  std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 10u) << r.out;
+  std::string columns = "computer,rpttab,headstr,everyamt,allqty";
+  for (int d = 1; d <= 31; ++d) columns += ",f" + std::to_string(d);
+  EXPECT_EQ(lines[0], "# rpt_header");
+  EXPECT_EQ(lines[1], columns);
+  EXPECT_EQ(lines[2], "WS1,rpt_tol_good" + std::string(34, ','));
+  // The rows (sorted here: no report orders them), the fields quoted where
+  // they must be, Null empty.
+  std::sort(lines.begin() + 6, lines.end());
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()),
+            (std::vector<std::string>{"", "# rpt_tol_good", "computer,name,nameid,spec,unitname,qty,amt,everyprice",
+                                      "WS1,布洛芬缓释胶囊,1003,0.3g*20粒,盒,4,9.99,2.5",
+                                      "WS1,生理盐水,1002,\"0.9%,500ml\",瓶,4,6,1.5",
+                                      "WS1,碘伏,1004,100ml,瓶,0,0,",
+                                      "WS1,阿莫西林胶囊,1001,0.25g*24粒,盒,21,32.76,1.56"}));
 }
 
 TEST_F(GoodsRun, TraceHasEveryQueryObjectCallInOrder) {
@@ -385,11 +345,11 @@ TEST_F(RptcalcTest, ClassesListsTheCatalogueInEveryFormat) {
 
   r = Rptcalc({"classes", "--format", "csv"});
   ASSERT_EQ(r.status, 0);
-  const auto records = ParseCsv(r.out);
+  const auto records = Lines(r.out);
   ASSERT_EQ(records.size(), 23u);
-  EXPECT_EQ(records[0][0], "class");
-  EXPECT_EQ(records[1][0], "Rpt_Tol_Good");
-  EXPECT_EQ(records[1][5].rfind("SourceViewName As String (get/let); RptTab", 0), 0u);
+  EXPECT_EQ(records[0], "class,progid,clsid,interface,iid,members");
+  EXPECT_EQ(records[1].rfind("Rpt_Tol_Good,qevRptCalLib.Rpt_Tol_Good,", 0), 0u);
+  EXPECT_NE(records[1].find(",\"SourceViewName As String (get/let); RptTab"), std::string::npos);
 
   r = Rptcalc({"classes"});
   ASSERT_EQ(r.status, 0);

@@ -63,9 +63,7 @@ TEST_F(RptcalcTest, DemoNeverReplacesAnotherFile) {
   }
   const ProcessResult r = Rptcalc({"demo", "--db", "notes.db"});
   ExpectUsageError(r, "refusing to replace");
-  std::ifstream f(dir_.File("notes.db"));
-  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "not a database");
+  EXPECT_EQ(ReadFile(dir_.File("notes.db")), "not a database");
   ExpectUsageError(Rptcalc({"demo", "--scale", "0"}), "--scale");
   // Past what every demo report can hold: refused before anything is built.
   ExpectUsageError(Rptcalc({"demo", "--scale", "21"}), "--scale");

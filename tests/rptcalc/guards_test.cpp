@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "host/calculation.h"
@@ -30,7 +28,7 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
     if (!dbs_->available()) GTEST_SKIP() << dbs_->why();
     report_ = dbs_->Create("report");
     source_ = dbs_->Create("source");
-    if (!pg()) {  // rptcalc takes files relative to its directory
+    if (GetParam() == Backend::kSqlite) {  // rptcalc takes files relative to its directory
       report_ = dir_.File(std::filesystem::path(report_).filename());
       source_ = dir_.File(std::filesystem::path(source_).filename());
     }
@@ -65,7 +63,8 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
                         "'1' as MzZy, 1 as Qty, 1 as UnitRate, 1.5 as Amt from c"));
   }
 
-  bool pg() const { return GetParam() == Backend::kPostgres; }
+  // The dialect: PostgreSQL, natively or through psqlODBC.
+  bool pg() const { return IsPostgresDialect(GetParam()); }
   std::vector<std::string> TolGood(const std::string& view, std::vector<std::string> more = {},
                                    const std::string& ws = "WS1") const {
     std::vector<std::string> a = {"run", "Rpt_Tol_Good", "--db", report_, "--source", source_,
@@ -83,15 +82,15 @@ class GuardsTest : public ::testing::TestWithParam<Backend> {
   std::map<std::string, std::string> Env() const {
     return {{"QEV_REGISTRY", dir_.File("registry/classes.reg")}};
   }
-  std::string Slurp(const std::string& file) const {
-    std::ifstream in(dir_.File(file));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Slurp(const std::string& file) const { return ReadFile(dir_.File(file)); }
   // `sql` on the report database, rows as text.
   std::vector<std::string> ReportText(const std::string& sql) const {
     return QueryText(Get(Variant(host::CreateHostLib(report_, "WS1")), "DbA_Query0_Obj"), sql);
+  }
+  // Until a run of WS1 has marked its calculation as running.
+  void WaitUntilRunning() const {
+    while (LastKind() != host::CalculationState::kRunning)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   host::CalculationState::Kind LastKind() const {
     const Object host = host::CreateHostLib(report_, "WS1");
@@ -120,8 +119,7 @@ TEST_P(GuardsTest, SameWorkstationTwiceAtOnceGivesTheRowsOfOneRun) {
   EXPECT_EQ(LastKind(), host::CalculationState::kSucceeded);
   // A bound too short to wait for the other run: refused, naming both.
   const int c = Start(TolGood("rpt_slow_v"), "c.csv");
-  while (LastKind() != host::CalculationState::kRunning)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  WaitUntilRunning();
   const ProcessResult d = Rptcalc(TolGood("rpt_fy_v", {"--wait", "0.2"}));
   EXPECT_EQ(d.status, 1);
   EXPECT_NE(d.err.find("Workstation 'WS1' is already calculating the report table 'rpt_tol_good'"),
@@ -140,8 +138,7 @@ TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
   // connection drop in the middle of the calculation).
   int pid = Start(TolGood("rpt_many_v"), "killed.csv");
   const std::string written = "select count(*) from rpt_tol_good where computer='WS1'";
-  while (LastKind() != host::CalculationState::kRunning)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  WaitUntilRunning();
   while (std::stoi(ReportText(written).at(0)) < 100) {
     ASSERT_NE(LastKind(), host::CalculationState::kSucceeded) << "the run ended before it was killed";
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -158,8 +155,7 @@ TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
   EXPECT_EQ(again.out, alone.out);
   // Killed while reading its source.
   pid = Start(TolGood("rpt_slow_v"), "killed.csv");
-  while (LastKind() != host::CalculationState::kRunning)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  WaitUntilRunning();
   ::kill(pid, SIGKILL);
   EXPECT_EQ(WaitProcess(pid), 128 + SIGKILL);
   ProcessResult r = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"}));
@@ -187,7 +183,7 @@ TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
 TEST_P(GuardsTest, RunKilledInTheMiddleOfItsWritesHarmsNoOneElse) {
   // The server drops its connection (a run killed by a signal:
   // KilledOrFailedRunIsNotShownAsAReport).
-  if (!pg()) GTEST_SKIP() << "a SQLite file has no connection to drop";
+  if (GetParam() != Backend::kPostgres) GTEST_SKIP() << "libpq connections only: named and dropped by name";
   // A source with many goods, so that the run is busy writing for a while,
   // and the slow source after it, so that it is still running when dropped.
   const std::string big = dbs_->Create("big");
@@ -215,8 +211,7 @@ TEST_P(GuardsTest, RunKilledInTheMiddleOfItsWritesHarmsNoOneElse) {
   const std::string db = report_ + (report_.find("://") != std::string::npos ? "&application_name=" + app
                                                                               : " application_name=" + app);
   const int pid = Start(args(db, "WS1"), "killed.csv");
-  while (LastKind() != host::CalculationState::kRunning)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  WaitUntilRunning();
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // in the middle of its writes
   const Variant admin(host::CreateQueryObj(report_));
   Call(admin, "OpenRs", Variant("select pg_terminate_backend(pid) from pg_stat_activity "
@@ -261,7 +256,7 @@ TEST_P(GuardsTest, FilesAndOutputsAreGuarded) {
   const std::string before = Rptcalc(TolGood("rpt_fy_v", {"--no-calc"})).out;
   // A trace file that is a database (by its header, or the same file under
   // another name) is refused before anything is opened.
-  if (!pg()) {
+  if (GetParam() == Backend::kSqlite) {
     const std::string alias = dir_.File("alias.db");
     std::filesystem::create_hard_link(report_, alias);
     for (const std::string& trace : {report_, alias, source_}) {

@@ -51,17 +51,6 @@ class RptcalcTest : public ::testing::Test {
   TempDir dir_;
 };
 
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    out.push_back(line);
-  }
-  return out;
-}
-
 // Expects a refused command line: status 2, nothing on standard output and
 // exactly one line on standard error that starts with "rptcalc: " and
 // contains `words`.

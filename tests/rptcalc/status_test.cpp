@@ -15,6 +15,7 @@
 #include "host/host.h"
 #include "platform/dispatch.h"
 #include "schema/schema.h"
+#include "tests/support/late_bound.h"
 #include "tests/support/temp_dir.h"
 #include "tools/rptcalc/report_run.h"
 #include "tools/rptcalc/reported_errors.h"
@@ -56,9 +57,7 @@ TEST_F(ReportedErrorsTest, ReportedErrorsGiveStatusThreeAndAreEachPrinted) {
   // The sheet is printed: its summary row, without RptTab.
   EXPECT_NE(out.str().find("rpt_Tol_rbb: 1 row\n"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("rpt_Tol_Rbb_Infod: 0 rows\n"), std::string::npos);
-  std::vector<std::string> lines;
-  std::istringstream in(err.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::vector<std::string> lines = qev::testing::Lines(err.str());
   ASSERT_EQ(lines.size(), 3u) << err.str();
   EXPECT_EQ(lines[0].rfind(Reported("CalcuValueQty", "qev_Mem_InAmt_V"), 0), 0u) << lines[0];
   EXPECT_EQ(lines[1].rfind(Reported("CalcuValueDetail", "qev_Mem_InAmt"), 0), 0u) << lines[1];

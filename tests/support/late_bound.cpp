@@ -1,5 +1,7 @@
 #include "tests/support/late_bound.h"
 
+#include <sstream>
+
 #include "platform/ci_map.h"
 #include "platform/dispatch.h"
 #include "platform/error.h"
@@ -71,5 +73,15 @@ CaughtError ErrorOf(const std::function<void()>& f) {
 }
 
 int ErrorNumberOf(const std::function<void()>& f) { return ErrorOf(f).number; }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+  }
+  return out;
+}
 
 }  // namespace qev::testing

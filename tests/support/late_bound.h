@@ -32,4 +32,7 @@ struct CaughtError {
 };
 CaughtError ErrorOf(const std::function<void()>& f);
 
+// The lines of a text, without their line ends ("\n" or "\r\n").
+std::vector<std::string> Lines(const std::string& text);
+
 }  // namespace qev::testing

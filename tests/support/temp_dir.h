@@ -21,4 +21,7 @@ class TempDir {
   std::string path_;
 };
 
+// The whole content of the file at `path` ("" when it cannot be read).
+std::string ReadFile(const std::string& path);
+
 }  // namespace qev::testing

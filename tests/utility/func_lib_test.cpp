@@ -17,6 +17,7 @@ namespace qev::utility {
 namespace {
 
 using testing::ErrorNumberOf;
+using testing::Lines;
 
 // The seven by-reference arguments of one qevRaisError call.
 struct Report {
@@ -32,13 +33,6 @@ Report CashierReport() {
   return Report{Variant("Rpt_Tol_Rbb"),   Variant("CalcuSfCount"),
                 Variant("no such table: rpt_rbbd"), Variant(int32_t{32002}),
                 Variant("qev.Host"),      Variant(""), Variant("")};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 TEST(ActiveXLibFactories, EachCallMakesANewObjectOfItsKind) {
