@@ -404,7 +404,9 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
         pos = SkipQuoted(text, pos + 1, '\'');
         continue;
       }
-      if (len < sizeof word && !(c >= '0' && c <= '9')) {
+      // Only words of 2 to 9 letters are keywords that matter here
+      // (ClassifyWord); others are not copied.
+      if (len >= 2 && len <= 9 && len != 8 && !(c >= '0' && c <= '9')) {
         for (size_t i = 0; i < len; ++i) word[i] = LowerAscii(text[start + i]);
         const uint8_t cls = ClassifyWord(std::string_view(word, len));
         if (cls & kIntroducer) prev = Prev::kIntroducer;
