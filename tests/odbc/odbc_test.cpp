@@ -1,5 +1,6 @@
-// What only the ODBC engine has to show, on both real drivers: the
-// driver's own diagnostics reaching the caller, a refused login, a
+// What only the ODBC engine has to show, on both real drivers (the
+// driver's own diagnostics are checked in tests/host/query_object_test.cpp,
+// instantiated for ODBC): a refused login, a
 // connection dropped in the middle, results larger than one block of rows
 // and texts longer than a bound buffer, and passwords kept out of sight.
 #include <gtest/gtest.h>
@@ -58,23 +59,6 @@ TEST_P(OdbcTest, BlocksOfRowsLongTextsAndUnicodeComeBackWhole) {
   EXPECT_EQ(Scalar("select memo from t where id=7"), Variant(long_text));
   EXPECT_EQ(Scalar("select name from t where id=7"), Variant("阿莫西林胶囊🏥"));
   EXPECT_EQ(Scalar("select count(*) from t where name='阿莫西林胶囊🏥'"), Variant(int32_t{1}));
-}
-
-TEST_P(OdbcTest, TheDriversDiagnosticsReachTheCaller) {
-  Error e = RaisedBy([&] { Call(q_, "OpenRs", Variant("select nosuch from nowhere")); });
-  EXPECT_EQ(e.number, kErrDatabase);
-  EXPECT_EQ(e.source, "qev.OdbcHost");
-  // The driver's own message, its SQLSTATE and native error, and the
-  // statement.
-  EXPECT_NE(e.description.find(pg() ? "relation \"nowhere\" does not exist" : "no such table: nowhere"),
-            std::string::npos)
-      << e.description;
-  EXPECT_NE(e.description.find(pg() ? "(SQLSTATE 42P01, native error" : "(SQLSTATE HY000, native error 1)"),
-            std::string::npos)
-      << e.description;
-  EXPECT_NE(e.description.find("[statement: select nosuch from nowhere]"), std::string::npos);
-  // The connection stays usable.
-  EXPECT_EQ(Scalar("select 1 + 1"), Variant(int32_t{2}));
 }
 
 TEST_P(OdbcTest, ARefusedLoginEndsInAClearErrorWithThePasswordMasked) {
