@@ -312,10 +312,13 @@ TEST_F(GoodsRun, RefusedCommandLinesWriteNothing) {
       {TolGood({"--format", "xml"}), "xml"},
       {TolGood({"--bogus"}), "--bogus"},
       {{"run", "Rpt_Tol_Good"}, "--db is required"},
+      {{"frobnicate"}, "unknown subcommand 'frobnicate'"},
+      // A value holding the value-list separator would shift the header's items.
+      {TolGood({"--desc", "period=2024\x1f" "03"}), "separator"},
   };
   const std::set<std::string> before = Files();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[1] + " ... " + c.args.back());
+    SCOPED_TRACE(c.args.front() + " ... " + c.args.back());
     ExpectUsageError(Rptcalc(c.args), c.words);
     EXPECT_EQ(Files(), before);
   }
