@@ -397,15 +397,13 @@ TEST_P(LedgerTest, ErrorsArePassedOnUnchangedAndTheViewNameIsRestored) {
   AddMove(1, {1, "1001", "0", "13", "", "2024-03-01", 10, 1});
   Exec(2, "insert into kc_move (id,goodid,Type,YfCkID,iDate,Qty,UnitRate) values "
           "(2,'1001','2','11','2024-03-02',NULL,1)");  // no quantity
-  {  // A missing source view, one source: the database's own error.
+  // Every failing call of the query objects reaches the caller as raised,
+  // the properties as the caller set them: faults_test.cpp.
+  {  // A missing source view, one source: read through that source.
     Variant r = NewLedger();
     Let(r, "SourceViewName", Variant("rpt_nosuch_v"));
-    const CaughtError e = ErrorOf([&] { Calcu(r, 1, 1); });
-    EXPECT_EQ(e.number, kErrDatabase);
-    EXPECT_NE(e.description.find("rpt_nosuch_v"), std::string::npos);
-    EXPECT_EQ(Get(r, "SourceViewName"), Variant("rpt_nosuch_v"));
+    EXPECT_EQ(ErrorOf([&] { Calcu(r, 1, 1); }).number, kErrDatabase);
     EXPECT_EQ(Get(r, "QueryDbSelect"), Source(1));
-    EXPECT_EQ(Count("rpt_header"), 1u);  // the clearing and the header came first
   }
   {  // A missing view in the second source while gathering: nothing redirected.
     Exec(2, "drop view rpt_kc_zz_v");
