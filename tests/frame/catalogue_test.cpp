@@ -32,14 +32,12 @@ TEST_F(CatalogueTest, TwentyTwoClassesCreatableByProgIdAndClsid) {
     EXPECT_EQ(spec.progid, "qevRptCalLib." + spec.name);
     clsids.insert(spec.clsid.ToString());
     iids.insert(spec.iid.ToString());
+    // (ProgIDs in any case, a new object each time: platform/creation_test.cpp.)
     Object by_progid = CreateObject(spec.progid);
-    Object by_lower = CreateObject(ToLowerAscii(spec.progid));
     Object by_clsid = CreateObject(spec.clsid.ToString());
-    ASSERT_TRUE(by_progid && by_lower && by_clsid) << spec.name;
+    ASSERT_TRUE(by_progid && by_clsid) << spec.name;
     EXPECT_EQ(by_progid->type_info().name(), "_" + spec.name);
     EXPECT_EQ(by_clsid->type_info().iid(), spec.iid);
-    // Each creation is a new object.
-    EXPECT_NE(by_progid.get(), by_clsid.get());
   }
   EXPECT_EQ(clsids.size(), 22u);
   EXPECT_EQ(iids.size(), 22u);

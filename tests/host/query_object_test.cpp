@@ -70,14 +70,9 @@ TEST_P(QueryObjectTest, EmptyValueIsNullInNumericColumnsAndEmptyTextInTextColumn
   EXPECT_EQ(Count("rpt", "qty is null and note = ''"), 1);
 }
 
-TEST_P(QueryObjectTest, ValuesAreBoundNeverSpliced) {
-  const std::string nasty = "x'); drop table rpt; --";
-  Call(q_, "InsertRecord", "rpt", "computer,name", Values("WS1", nasty));
-  ASSERT_TRUE(TableExists("rpt"));
-  EXPECT_EQ(Scalar("select name from rpt"), Variant(nasty));
-  Call(q_, "UpdateRecord", "rpt", "note", "a?b:c@d$e", "computer='WS1'");
-  EXPECT_EQ(Scalar("select note from rpt"), Variant("a?b:c@d$e"));
-}
+// Values that would end a literal and run a statement travel as data:
+// tests/faults/hostile_test.cpp and tests/frame/hostile_values_test.cpp,
+// through whole reports; values shaped like markers: below.
 
 TEST_P(QueryObjectTest, ValueCountMustEqualFieldCountAndNothingIsWrittenOtherwise) {
   // A value holding the separator splits into one value too many.
@@ -475,13 +470,7 @@ TEST_F(PostgresQueryObjectTest, StatementsFollowATableThatChangedUnderThem) {
   Variant rs = Open("select * from rpt");
   EXPECT_EQ(Get(rs, "FieldCount"), Variant(int32_t{4}));
   EXPECT_TRUE(Call(rs, "Fields", "amt").IsNull());
-  // Dropped and made again with other types by this connection.
-  Exec("drop table rpt");
-  Exec("create table rpt (computer text, name integer)");
-  Call(q_, "InsertRecord", "rpt", "computer,name", Values("WS1", ""));  // now NULL, not ''
-  rs = Open("select * from rpt");
-  EXPECT_EQ(Get(rs, "FieldCount"), Variant(int32_t{2}));
-  EXPECT_TRUE(Call(rs, "Fields", "name").IsNull());
+  // Dropped and made again by this connection: ColumnTypesAreReadAgainAfterTheTableIsRecreated.
 }
 
 TEST_F(PostgresQueryObjectTest, ValuesComeBackAsVariantsOfTheirType) {
