@@ -1,8 +1,7 @@
-// What only the ODBC engine has to show, on both real drivers: a
-// connection dropped in the middle, results larger than one block of rows,
-// texts longer than a bound buffer, statements kept for their next run, and
-// passwords masked in connection texts. (The driver's own diagnostics, and a
-// database that cannot be opened with its password kept out of the message:
+// What only the ODBC engine has to show, on both real drivers: a refused
+// login with its password masked, a connection dropped in the middle, results
+// larger than one block of rows, texts longer than a bound buffer and
+// statements kept for their next run. (The driver's own diagnostics:
 // tests/host/query_object_test.cpp, instantiated for ODBC.)
 #include <gtest/gtest.h>
 
@@ -72,6 +71,16 @@ TEST_P(OdbcTest, ADroppedConnectionFailsClearlyAndIsOpenedAgain) {
   ExpectRaised(kErrDatabase, [&] { Scalar("select 1"); }, "Lost the connection");
   // The next statement runs on a new connection.
   EXPECT_NE(Scalar("select pg_backend_pid()").ToInt32(), pid);
+}
+
+TEST_P(OdbcTest, ARefusedLoginEndsInAClearErrorWithThePasswordMasked) {
+  std::string why;
+  const std::string bad = pg() ? OdbcPostgresConnection(PostgresServerUrl(&why), "") + ";UID=nosuchrole;PWD=hunter2"
+                               : "odbc:Driver=SQLite3;Database=" + dir_.File("no/such/dir/x.db") + ";PWD=hunter2";
+  const Error e = ExpectRaised(kErrDatabase, [&] { host::CreateQueryObj(bad); }, "Cannot open database");
+  EXPECT_NE(e.description.find(pg() ? "nosuchrole" : "connect failed"), std::string::npos) << e.description;
+  EXPECT_EQ(e.description.find("hunter2"), std::string::npos) << e.description;
+  EXPECT_NE(e.description.find("PWD=***"), std::string::npos) << e.description;
 }
 
 // The engine keeps a prepared statement with its checks, parameter and
