@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -126,6 +127,31 @@ TEST_P(GuardsTest, SameWorkstationTwiceAtOnceGivesTheRowsOfOneRun) {
             std::string::npos)
       << d.err;
   EXPECT_EQ(WaitProcess(c), 0);
+}
+
+// Eight workstations calculating into one database at once, each in a
+// process of its own, beside a ninth whose run fails: each of the eight
+// prints exactly the rows of a run alone, under its own name.
+TEST_P(GuardsTest, EightWorkstationsAtOnceEachGetTheRowsOfARunAlone) {
+  const ProcessResult alone = Rptcalc(TolGood("rpt_fy_v"));
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  std::vector<int> pids;
+  for (int w = 1; w <= 8; ++w)
+    pids.push_back(Start(TolGood("rpt_fy_v", {}, "W" + std::to_string(w)), "w" + std::to_string(w) + ".csv"));
+  const int failing = Start(TolGood("no_such_view", {}, "WF"), "wf.csv");
+  for (int w = 1; w <= 8; ++w) {
+    const std::string name = "W" + std::to_string(w);
+    EXPECT_EQ(WaitProcess(pids[w - 1]), 0) << Slurp("w" + std::to_string(w) + ".csv.err");
+    std::string want = alone.out;  // the same rows, each under this workstation's name
+    for (size_t at = want.find("\nWS1,"); at != std::string::npos; at = want.find("\nWS1,", at + 1))
+      want.replace(at + 1, 3, name);
+    // In the order the engine returns them (no report orders its rows).
+    std::vector<std::string> got = Lines(Slurp("w" + std::to_string(w) + ".csv")), lines = Lines(want);
+    std::sort(got.begin(), got.end());
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(got, lines) << name;
+  }
+  EXPECT_EQ(WaitProcess(failing), 1);
 }
 
 TEST_P(GuardsTest, KilledOrFailedRunIsNotShownAsAReport) {
