@@ -255,6 +255,8 @@ TEST_P(FaultsTest, EveryHostCallFailingReachesTheCallerAndSpoilsNothing) {
     // own steps ends the call there; a failure inside a procedure it calls
     // is reported by that procedure and the calculation goes on, so calls
     // follow it unless it came in the procedure that makes the last call.
+    // The first call, clearing the calculation's own rows, is the method's.
+    EXPECT_EQ(phase_of[1], c.method);
     for (int64_t k = 1; k <= calls; ++k) {
       SCOPED_TRACE("failing call " + std::to_string(k) + " in " + phase_of[k]);
       if (phase_of[k] == c.method) {

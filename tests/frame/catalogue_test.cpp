@@ -32,14 +32,12 @@ TEST_F(CatalogueTest, TwentyTwoClassesCreatableByProgIdAndClsid) {
     EXPECT_EQ(spec.progid, "qevRptCalLib." + spec.name);
     clsids.insert(spec.clsid.ToString());
     iids.insert(spec.iid.ToString());
+    // (ProgIDs in any case, a new object each time: platform/creation_test.cpp.)
     Object by_progid = CreateObject(spec.progid);
-    Object by_lower = CreateObject(ToLowerAscii(spec.progid));
     Object by_clsid = CreateObject(spec.clsid.ToString());
-    ASSERT_TRUE(by_progid && by_lower && by_clsid) << spec.name;
+    ASSERT_TRUE(by_progid && by_clsid) << spec.name;
     EXPECT_EQ(by_progid->type_info().name(), "_" + spec.name);
     EXPECT_EQ(by_clsid->type_info().iid(), spec.iid);
-    // Each creation is a new object.
-    EXPECT_NE(by_progid.get(), by_clsid.get());
   }
   EXPECT_EQ(clsids.size(), 22u);
   EXPECT_EQ(iids.size(), 22u);
@@ -96,12 +94,8 @@ TEST_F(CatalogueTest, GlobalLibObjIsHeldByReference) {
   EXPECT_EQ(Get(r, "Global_Lib_Obj").object().get(), host.get());
   Set(r, "Global_Lib_Obj", nullptr);
   EXPECT_EQ(host.use_count(), before);
-  // Read-only members refuse assignment; unknown members are refused.
-  for (const char* member : {"ComputerName", "NoSuchMember"}) {
-    const testing::CaughtError e = testing::ErrorOf([&] { Let(r, member, Variant("x")); });
-    EXPECT_EQ(e.number, kErrNoMember) << member;
-    EXPECT_NE(e.description.find(member), std::string::npos) << e.description;
-  }
+  // (Read-only and unknown members refused, named: platform/dispatch_test.cpp;
+  // ComputerName among the read-only: rptcalc's refused command lines.)
   // Global_Lib_Obj takes objects only.
   EXPECT_EQ(testing::ErrorNumberOf([&] { Let(r, "Global_Lib_Obj", Variant("text")); }), kErrNoMember);
 }

@@ -262,7 +262,8 @@ TEST(SqlTextTest, PostgresStatementShapeFindsTheFirstStatementsEnd) {
                           "select 1 -- ;\n + 1", "select 'it''s;'"})
     EXPECT_FALSE(ScanPostgresStatement(one).more) << one;
   for (const char* two : {"select E'\\''; x", "select $$a$$; x", "select a$b; x",
-                          "select 1 /* a */; x", "select 'a'';'; x"})
+                          "select 1 /* a */; x", "select 'a'';'; x", "select 1 /* a /* b */ */; x",
+                          "select $x$;$x$ ; -- c\n x"})
     EXPECT_TRUE(ScanPostgresStatement(two).more) << two;
   // Parameter markers outside quotes; the highest counts.
   EXPECT_EQ(ScanPostgresStatement("select $1, $3 from t where a='$9' and b=$2").max_param, 3);

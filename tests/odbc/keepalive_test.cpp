@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +18,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <thread>
 
 #include "host/odbc_database.h"
 #include "platform/error.h"

@@ -312,10 +312,13 @@ TEST_F(GoodsRun, RefusedCommandLinesWriteNothing) {
       {TolGood({"--format", "xml"}), "xml"},
       {TolGood({"--bogus"}), "--bogus"},
       {{"run", "Rpt_Tol_Good"}, "--db is required"},
+      {{"frobnicate"}, "unknown subcommand 'frobnicate'"},
+      // A value holding the value-list separator would shift the header's items.
+      {TolGood({"--desc", "period=2024\x1f" "03"}), "separator"},
   };
   const std::set<std::string> before = Files();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[1] + " ... " + c.args.back());
+    SCOPED_TRACE(c.args.front() + " ... " + c.args.back());
     ExpectUsageError(Rptcalc(c.args), c.words);
     EXPECT_EQ(Files(), before);
   }
@@ -364,19 +367,10 @@ TEST_F(RptcalcTest, RegisterAndUnregisterTheLibraries) {
   const Registry registry(dir_.File("registry/classes.reg"));
   ProcessResult r = Rptcalc({"register"});
   ASSERT_EQ(r.status, 0) << r.err;
-  auto entries = registry.Load();
-  ASSERT_EQ(entries.size(), 23u);
-  size_t reports = 0;
-  for (const auto& e : entries) {
-    if (e.info.progid.rfind("qevRptCalLib.", 0) == 0) {
-      ++reports;
-      EXPECT_NE(e.library.find("libqevRptCalLib.so"), std::string::npos);
-    } else {
-      EXPECT_EQ(e.info.progid, "qevActiveXLib.ActiveX_Lib");
-      EXPECT_NE(e.library.find("libqevActiveXLib.so"), std::string::npos);
-    }
-  }
-  EXPECT_EQ(reports, 22u);
+  // Each library registers its own classes with its own path
+  // (tests/frame/library_test.cpp, tests/utility/shared_library_test.cpp):
+  // 22 report classes and the utility library's one mean both were found.
+  ASSERT_EQ(registry.Load().size(), 23u);
   r = Rptcalc({"unregister"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(registry.Load().empty());

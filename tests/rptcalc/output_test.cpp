@@ -2,7 +2,6 @@
 // quoting, JSON values and aligned tables.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <sstream>
 

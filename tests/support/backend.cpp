@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "host/host.h"
 #include "platform/dispatch.h"

@@ -1,7 +1,6 @@
 // qevRaisError and the error list of ActiveX_Lib (ValueSplitStr: the value lists of every report suite).
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
