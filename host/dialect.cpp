@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#include "host/sql_text.h"
+#include "platform/ci_map.h"
+#include "platform/error.h"
+
 namespace qev::host {
 
 namespace {
@@ -36,6 +40,15 @@ std::string PostgresNumericOrder(std::string_view field) {
   return "case when " + text +
          " ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)? *$' then cast(" + text +
          " as double precision) end";
+}
+
+std::string PostgresSequenceName(std::string_view name, const std::string& source) {
+  if (!IsIdentifier(name) || name.find('.') != std::string_view::npos || name.size() > 50)
+    Raise(kErrBadStatement,
+          "Refused sequence name '" + std::string(name) +
+              "': a sequence name must be an identifier of at most 50 characters",
+          source);
+  return "qev_sn_" + ToLowerAscii(name);
 }
 
 }  // namespace qev::host

@@ -26,4 +26,20 @@ std::string OdbcDateEscape(Date date);
 std::string SqliteNumericOrder(std::string_view field);
 std::string PostgresNumericOrder(std::string_view field);
 
+// SnValue on SQLite: one statement that creates the sequence's row at 1 or
+// raises it by one under the database's write lock and returns the value;
+// its one parameter is the sequence's name.
+inline constexpr std::string_view kSqliteNextSequence =
+    "insert into qev_sequence (name, value) values (?1, 1) "
+    "on conflict (name) do update set value = value + 1 returning value";
+
+// SnValue on PostgreSQL: the next value of a server sequence named by
+// PostgresSequenceName, its one parameter.
+inline constexpr std::string_view kPostgresNextSequence = "select nextval($1)";
+
+// The server sequence behind SnValue(name): qev_sn_<name in lower case>.
+// Raises kErrBadStatement (with `source`) unless `name` is an identifier of
+// at most 50 characters without a schema.
+std::string PostgresSequenceName(std::string_view name, const std::string& source);
+
 }  // namespace qev::host

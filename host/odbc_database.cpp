@@ -1541,12 +1541,7 @@ class OdbcDatabase final : public Database {
   }
 
   int64_t NextPostgresSequenceLocked(std::string_view name) {
-    if (!IsIdentifier(name) || name.find('.') != std::string_view::npos || name.size() > 50)
-      Raise(kErrBadStatement,
-            "Refused sequence name '" + std::string(name) +
-                "': a sequence name must be an identifier of at most 50 characters",
-            source_);
-    const std::string sequence = "qev_sn_" + ToLowerAscii(name);
+    const std::string sequence = PostgresSequenceName(name, source_);
     const SqlParam param = SqlParam::Text(sequence);
     const Statement next{"select nextval(?)", std::span<const SqlParam>(&param, 1)};
     for (int attempt = 0;; ++attempt) {

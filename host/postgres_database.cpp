@@ -262,14 +262,9 @@ class PostgresDatabase final : public Database {
   }
 
   int64_t NextSequenceValue(std::string_view name) override {
-    if (!IsIdentifier(name) || name.find('.') != std::string_view::npos || name.size() > 50)
-      Raise(kErrBadStatement,
-            "Refused sequence name '" + std::string(name) +
-                "': a sequence name must be an identifier of at most 50 characters",
-            source_);
-    const std::string sequence = "qev_sn_" + ToLowerAscii(name);
+    const std::string sequence = PostgresSequenceName(name, source_);
     const SqlParam param = SqlParam::Text(sequence);
-    const Statement next{"select nextval($1)", std::span<const SqlParam>(&param, 1)};
+    const Statement next{kPostgresNextSequence, std::span<const SqlParam>(&param, 1)};
     std::lock_guard<std::mutex> lock(mu_);
     for (int attempt = 0;; ++attempt) {
       ResultPtr r = RunLocked(next);

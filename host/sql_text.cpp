@@ -300,6 +300,10 @@ uint8_t ClassifyWord(std::string_view w) {
   }
 }
 
+// True for the length of a word ClassifyWord knows; only such words are
+// lower-cased and classified.
+bool KeywordLength(size_t n) { return n >= 2 && n <= 9 && n != 8; }
+
 bool StartsWithSelect(std::string_view text) {
   const size_t pos = SkipBlanksAndComments(text, 0);
   return text.size() >= pos + 7 && EqualsNoCase(text.substr(pos, 6), "select") &&
@@ -404,9 +408,7 @@ void AppendWithLiteralParams(std::string_view text, LiteralScope scope, const Da
         pos = SkipQuoted(text, pos + 1, '\'');
         continue;
       }
-      // Only words of 2 to 9 letters are keywords that matter here
-      // (ClassifyWord); others are not copied.
-      if (len >= 2 && len <= 9 && len != 8 && !(c >= '0' && c <= '9')) {
+      if (KeywordLength(len) && !(c >= '0' && c <= '9')) {
         for (size_t i = 0; i < len; ++i) word[i] = LowerAscii(text[start + i]);
         const uint8_t cls = ClassifyWord(std::string_view(word, len));
         if (cls & kIntroducer) prev = Prev::kIntroducer;

@@ -166,17 +166,13 @@ class SqliteDatabase final : public Database {
   }
 
   int64_t NextSequenceValue(std::string_view name) override {
-    // One statement: the row is created at 1 or raised by one under the
-    // database's write lock, so every connection and process gets its own
-    // value.
-    static constexpr std::string_view kNext =
-        "insert into qev_sequence (name, value) values (?1, 1) "
-        "on conflict (name) do update set value = value + 1 returning value";
+    // One statement (dialect.h), so every connection and process gets its
+    // own value.
     const SqlParam param = SqlParam::Text(name);
     ResultTable out;
     {
       std::lock_guard<std::mutex> lock(mu_);
-      ExecuteLocked(Statement{kNext, std::span<const SqlParam>(&param, 1)}, &out, SIZE_MAX);
+      ExecuteLocked(Statement{kSqliteNextSequence, std::span<const SqlParam>(&param, 1)}, &out, SIZE_MAX);
     }
     if (out.row_count != 1) Raise(kErrDatabase, "Sequence '" + std::string(name) + "' gave no value", source_);
     const Variant& v = out.at(0, 0);

@@ -34,6 +34,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/support/floor_bench.h"
 #include "bench/support/pg_bench.h"
 #include "bench/support/raw_db.h"
 #include "bench/support/replay.h"
@@ -111,19 +112,6 @@ Files MakeFiles() {
 
 bool g_files_made = false;
 
-// One CalcuRpt of `r` as a host runs it: inside the calculation bracket
-// when `batched`, else statement by statement in autocommit mode.
-void Calculate(const qev::Object& host, const qev::Variant& r, const qev::Variant& q1,
-               const qev::Variant& q2, const qev::Variant& q3, bool batched) {
-  if (!batched) {
-    qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
-    return;
-  }
-  qev::host::Calculation calculation(host, "rpt_tol_good", std::chrono::milliseconds(0));
-  qev::Call(r, "CalcuRpt", qev::Variant(int16_t{3}), q1, q2, q3);
-  calculation.Succeeded();
-}
-
 const Files& TheFiles() {
   static const Files* files = (g_files_made = true, new Files(MakeFiles()));
   return *files;
@@ -181,18 +169,15 @@ void RunTolGood(benchmark::State& state, bool batched) {
   int runs = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    Calculate(host, r, q[0], q[1], q[2], batched);
+    qev::bench::CalculateOnce(host, r, "rpt_tol_good", q, batched);
     total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++runs;
   }
   g_report_seconds[batched] = total / runs;
   if (batched) {
     g_report_totals = ReportTotals(f.report, "BENCH");
-    // Its statements once more, written down, then sent raw three times.
-    rec.Record([&] { Calculate(host, r, q[0], q[1], q[2], true); });
-    double replayed = 0;
-    for (int i = 0; i < 3; ++i) replayed += rec.Replay();
-    g_replay_seconds = replayed / 3;
+    // Its statements once more, written down, then sent raw.
+    g_replay_seconds = rec.RecordAndReplay([&] { qev::bench::CalculateOnce(host, r, "rpt_tol_good", q, true); });
     g_replay_statements = rec.statement_count();
   }
   state.counters["goods"] = kGoods;
@@ -581,14 +566,14 @@ void RunOnEngine(benchmark::State& state, int engine, bool batched = true) {
   qev::Set(r, "Global_Lib_Obj", host);
   qev::Let(r, "SourceViewName", qev::Variant("rpt_fy_v"));
   qev::Let(r, "RptTab", qev::Variant("rpt_tol_good"));
-  qev::Variant q1(qev::host::CreateQueryObj(set.sources[0]));
-  qev::Variant q2(qev::host::CreateQueryObj(set.sources[1]));
-  qev::Variant q3(qev::host::CreateQueryObj(set.sources[2]));
+  const qev::Variant sources[3] = {qev::Variant(qev::host::CreateQueryObj(set.sources[0])),
+                                    qev::Variant(qev::host::CreateQueryObj(set.sources[1])),
+                                    qev::Variant(qev::host::CreateQueryObj(set.sources[2]))};
   double total = 0;
   int runs = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    Calculate(host, r, q1, q2, q3, batched);
+    qev::bench::CalculateOnce(host, r, "rpt_tol_good", sources, batched);
     total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++runs;
   }
@@ -601,12 +586,9 @@ void RunOnEngine(benchmark::State& state, int engine, bool batched = true) {
   if (engine == 1) {
     // On PostgreSQL also its statements replayed through libpq alone.
     qev::bench::RecordedHost rec(true, set.report, set.sources, "BENCH");
-    const qev::Variant(&q)[3] = rec.sources();
     qev::Set(r, "Global_Lib_Obj", rec.host());
-    rec.Record([&] { Calculate(rec.host(), r, q[0], q[1], q[2], true); });
-    double replayed = 0;
-    for (int i = 0; i < 3; ++i) replayed += rec.Replay();
-    g_pg_replay_seconds = replayed / 3;
+    g_pg_replay_seconds = rec.RecordAndReplay(
+        [&] { qev::bench::CalculateOnce(rec.host(), r, "rpt_tol_good", rec.sources(), true); });
     qev::Set(r, "Global_Lib_Obj", host);
   }
   state.counters["goods"] = kPgGoods;

@@ -21,10 +21,20 @@
 
 namespace qev::bench {
 
-// Times `report`.CalcuRpt over the three `sources` once per iteration of
-// `state`, inside the calculation bracket on `table` of `host` when
-// `batched` (the bracket batches the writes), with `before_each` run
-// untimed before each; the seconds of an average run.
+// One CalcuRpt of `report` over the three `sources` as a host runs it:
+// inside the calculation bracket on `table` of `host` when `batched` (the
+// bracket batches the writes), else statement by statement in autocommit.
+inline void CalculateOnce(const Object& host, const Variant& report, const std::string& table,
+                          const Variant (&sources)[3], bool batched) {
+  const auto calcu = [&] { Call(report, "CalcuRpt", Variant(int16_t{3}), sources[0], sources[1], sources[2]); };
+  if (!batched) return calcu();
+  host::Calculation calculation(host, table, std::chrono::milliseconds(0));
+  calcu();
+  calculation.Succeeded();
+}
+
+// Times CalculateOnce once per iteration of `state`, with `before_each`
+// run untimed before each; the seconds of an average run.
 inline double TimeCalcuRpt(benchmark::State& state, const Object& host, const Variant& report,
                            const std::string& table, const Variant (&sources)[3], bool batched,
                            const std::function<void()>& before_each = {}) {
@@ -33,14 +43,7 @@ inline double TimeCalcuRpt(benchmark::State& state, const Object& host, const Va
   for (auto _ : state) {
     if (before_each) before_each();
     const auto start = std::chrono::steady_clock::now();
-    const auto calcu = [&] { Call(report, "CalcuRpt", Variant(int16_t{3}), sources[0], sources[1], sources[2]); };
-    if (batched) {
-      host::Calculation calculation(host, table, std::chrono::milliseconds(0));
-      calcu();
-      calculation.Succeeded();
-    } else {
-      calcu();
-    }
+    CalculateOnce(host, report, table, sources, batched);
     total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++runs;
   }
@@ -56,19 +59,9 @@ inline void TimeAndReplay(benchmark::State& state, RecordedHost& rec, const Vari
                           const std::function<void()>& before_each = {}) {
   seconds[batched ? 1 : 2] =
       TimeCalcuRpt(state, rec.host(), report, table, rec.sources(), batched, before_each);
-  if (!batched) return;
-  if (before_each) before_each();
-  rec.Record([&] {
-    host::Calculation calculation(rec.host(), table, std::chrono::milliseconds(0));
-    Call(report, "CalcuRpt", Variant(int16_t{3}), rec.sources()[0], rec.sources()[1], rec.sources()[2]);
-    calculation.Succeeded();
-  });
-  double replayed = 0;
-  for (int i = 0; i < 3; ++i) {
-    if (before_each) before_each();
-    replayed += rec.Replay();
-  }
-  seconds[3] = replayed / 3;
+  if (batched)
+    seconds[3] = rec.RecordAndReplay([&] { CalculateOnce(rec.host(), report, table, rec.sources(), true); },
+                                     before_each);
 }
 
 struct FloorBench {

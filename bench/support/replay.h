@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "host/database.h"
+#include "host/dialect.h"
 #include "host/exact_sum.h"
 #include "host/host.h"
 #include "host/host_lib.h"
@@ -40,7 +42,6 @@
 #include "host/query_object.h"
 #include "host/sqlite_database.h"
 #include "host/write_batch.h"
-#include "platform/ci_map.h"
 #include "platform/variant.h"
 
 namespace qev::bench {
@@ -89,14 +90,9 @@ class RecordingDatabase final : public host::Database {
   int64_t NextSequenceValue(std::string_view name) override {
     if (log_->on) {
       const bool pg = inner_->engine() == "postgresql";
-      RecordedStatement st{connection_,
-                           pg ? "select nextval($1)"
-                              : "insert into qev_sequence (name, value) values (?1, 1) "
-                                "on conflict (name) do update set value = value + 1 returning value",
-                           {std::string(pg ? "qev_sn_" + ToLowerAscii(name) : std::string(name))},
-                           true,
-                           SIZE_MAX};
-      log_->statements.push_back(std::move(st));
+      log_->statements.push_back(
+          {connection_, std::string(pg ? host::kPostgresNextSequence : host::kSqliteNextSequence),
+           {pg ? host::PostgresSequenceName(name, source()) : std::string(name)}, true, SIZE_MAX});
     }
     return inner_->NextSequenceValue(name);
   }
@@ -142,6 +138,21 @@ class RecordedHost {
     log_->on = false;
   }
   size_t statement_count() const { return log_->statements.size(); }
+
+  // Writes down the statements of `run`, then sends them raw three times,
+  // with `before_each` run before the recorded run and before each replay
+  // (untimed); the seconds of an average replay.
+  template <typename Run>
+  double RecordAndReplay(Run&& run, const std::function<void()>& before_each = {}) {
+    if (before_each) before_each();
+    Record(std::forward<Run>(run));
+    double seconds = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (before_each) before_each();
+      seconds += Replay();
+    }
+    return seconds / 3;
+  }
 
   // Sends the recorded statements again through the engine's own client
   // library; the seconds it took.
