@@ -58,7 +58,7 @@ TEST_P(QueryObjectTest, InsertStoresTextValuesInTypedColumns) {
   EXPECT_EQ(TypeOf("amt"), On("real", "double precision"));
 }
 
-TEST_P(QueryObjectTest, EmptyValueIsNullInNumericColumnsAndEmptyTextInTextColumns) {
+TEST_P(QueryObjectTest, EmptyValueIsNullExceptInTextColumns) {
   Call(q_, "InsertRecord", "rpt", "computer,name,qty,amt,note", Values("WS1", "", "", "", ""));
   Variant rs = Open("select name, qty, amt, note from rpt");
   EXPECT_EQ(Call(rs, "Fields", "name"), Variant(""));  // varchar: text affinity
@@ -68,6 +68,23 @@ TEST_P(QueryObjectTest, EmptyValueIsNullInNumericColumnsAndEmptyTextInTextColumn
   // The same rule for updates.
   Call(q_, "UpdateRecord", "rpt", "qty,note", Values("", ""), "computer='WS1'");
   EXPECT_EQ(Count("rpt", "qty is null and note = ''"), 1);
+
+  Exec("create table typed (day date, stamp timestamp, flag boolean, code char(2))");
+  Call(q_, "InsertRecord", "typed", "day,stamp,flag,code", Values("", "", "", ""));
+  EXPECT_EQ(Count("typed", "day is null and stamp is null and flag is null"), 1);
+  EXPECT_EQ(Count("typed", "code is not null"), 1);
+  Call(q_, "UpdateRecord", "typed", "day,stamp", Values("2024-01-05", "2024-01-05 10:20:30"), "");
+  EXPECT_EQ(ConcatText(Scalar("select day from typed")), "2024-01-05");
+  EXPECT_EQ(ConcatText(Scalar("select stamp from typed")), "2024-01-05 10:20:30");
+
+  // Column types are read again after the table is made anew.
+  Exec("create table y (a integer)");
+  Call(q_, "InsertRecord", "y", "a", "");
+  EXPECT_EQ(Count("y", "a is null"), 1);
+  Exec("drop table y");
+  Exec("create table y (a text)");
+  Call(q_, "InsertRecord", "y", "a", "");
+  EXPECT_EQ(Count("y", "a = ''"), 1);
 }
 
 // Values that would end a literal and run a statement travel as data:
@@ -112,16 +129,14 @@ TEST_P(QueryObjectTest, UpdateAndDeleteTouchOnlyTheMatchingWorkstation) {
   EXPECT_EQ(Count("rpt"), 0);
 }
 
-TEST_P(QueryObjectTest, SchemaQualifiedTableNamesAreAccepted) {
+TEST_P(QueryObjectTest, TableNamesMayBeSchemaQualifiedAndInAnyCase) {
   const std::string table = SchemaName() + ".rpt";
   Call(q_, "InsertRecord", table, "computer,qty", Values("WS1", ""));
   EXPECT_EQ(Count("rpt", "qty is null"), 1);  // the column type was found through the schema
   Call(q_, "UpdateRecord", table, "qty", "3", "computer='WS1'");
   Call(q_, "DeleteRecord", table, "qty=3");
   EXPECT_EQ(Count("rpt"), 0);
-}
-
-TEST_P(QueryObjectTest, TableAndFieldNamesMatchWithoutRegardToCase) {
+  // Table and field names match without regard to case.
   Call(q_, "InsertRecord", "RPT", "Computer,QTY,Name", Values("WS1", "", ""));
   EXPECT_EQ(Count("rpt", "QTY is null and NAME = ''"), 1);
   Call(q_, "UpdateRecord", "Rpt", "qTy", "4", "COMPUTER='WS1'");
@@ -270,19 +285,9 @@ TEST_P(QueryObjectTest, KeysTurnedIntoParametersKeepTheirMeaning) {
   }
 }
 
-TEST_P(QueryObjectTest, ColumnTypesAreReadAgainAfterTheTableIsRecreated) {
-  Exec("create table y (a integer)");
-  Call(q_, "InsertRecord", "y", "a", "");
-  EXPECT_EQ(Count("y", "a is null"), 1);
-  Exec("drop table y");
-  Exec("create table y (a text)");
-  Call(q_, "InsertRecord", "y", "a", "");
-  EXPECT_EQ(Count("y", "a = ''"), 1);
-}
-
 // ---------------------------------------------------------------- dialect services
 
-TEST_P(QueryObjectTest, CondAfterStrTurnsDateEscapesIntoDateLiterals) {
+TEST_P(QueryObjectTest, DateEscapesAndValuesBecomeDateLiterals) {
   EXPECT_EQ(Call(q_, "CondAfterStr", "jzrday >= {d '2024-01-05'} and computer='WS1'"),
             Variant("jzrday >= '2024-01-05' and computer='WS1'"));
   EXPECT_EQ(Call(q_, "CondAfterStr", ""), Variant(""));
@@ -305,9 +310,7 @@ TEST_P(QueryObjectTest, CondAfterStrTurnsDateEscapesIntoDateLiterals) {
             .ToText();
     EXPECT_EQ(Count("days", where), 1);
   }
-}
-
-TEST_P(QueryObjectTest, CondDateValueRendersTheDateLiteral) {
+  // CondDateValue renders the date literal.
   for (const char* text : {"2024-01-05", "2024/1/5", "2024.01.05"}) {
     Variant v(text);
     EXPECT_EQ(Call(q_, "CondDateValue", ByRef{v}), Variant("'2024-01-05'")) << text;
@@ -340,6 +343,14 @@ TEST_P(QueryObjectTest, TabFieldValueReturnsTheFirstMatchOrNull) {
 }
 
 TEST_P(QueryObjectTest, SnValueCountsUpPerName) {
+  if (!pg()) {
+    // SQLite keeps its sequences in a fixed table.
+    ExpectRaised(kErrDatabase, [&] { Call(q_, "SnValue", "TempID"); }, "no such table: qev_sequence");
+  } else {
+    // PostgreSQL creates a missing sequence on its first use.
+    EXPECT_EQ(Call(q_, "SnValue", "Fresh"), Variant(int32_t{1}));
+    EXPECT_EQ(Count("pg_catalog.pg_class", "relkind = 'S' and relname = 'qev_sn_fresh'"), 1);
+  }
   CreateFixedTables(q_.object());
   EXPECT_EQ(Call(q_, "SnValue", "TempID"), Variant(int32_t{1}));
   EXPECT_EQ(Call(q_, "SnValue", "TempID"), Variant(int32_t{2}));
@@ -355,21 +366,9 @@ TEST_P(QueryObjectTest, SnValueCountsUpPerName) {
   }
 }
 
-TEST_P(QueryObjectTest, SnValueWithoutTheFixedTables) {
-  if (!pg()) {
-    // SQLite keeps its sequences in a fixed table.
-    ExpectRaised(kErrDatabase, [&] { Call(q_, "SnValue", "TempID"); }, "no such table: qev_sequence");
-    return;
-  }
-  // PostgreSQL creates a missing sequence on its first use.
-  EXPECT_EQ(Call(q_, "SnValue", "Fresh"), Variant(int32_t{1}));
-  EXPECT_EQ(Call(q_, "SnValue", "Fresh"), Variant(int32_t{2}));
-  EXPECT_EQ(Count("pg_catalog.pg_class", "relkind = 'S' and relname = 'qev_sn_fresh'"), 1);
-}
-
 // ---------------------------------------------------------------- host objects
 
-TEST_P(QueryObjectTest, SecondQueryObjectWorksOnTheSameDatabase) {
+TEST_P(QueryObjectTest, HostObjectsAndASecondQueryObjectOnTheSameDatabase) {
   Variant second = Get(q_, "DbA_Query_Obj");
   ASSERT_TRUE(second.IsObject());
   EXPECT_NE(second.object(), q_.object());
@@ -379,9 +378,7 @@ TEST_P(QueryObjectTest, SecondQueryObjectWorksOnTheSameDatabase) {
   Call(second, "DeleteRecord", "rpt", "computer='WS1'");
   EXPECT_EQ(Count("rpt"), 0);
   EXPECT_EQ(Get(q_, "DbA_Query_Obj").object(), second.object());  // the same one each time
-}
-
-TEST_P(QueryObjectTest, ComputerNameIsTheHostsCurrentValue) {
+  // ComputerName is the host's current value.
   Variant para = Get(host_, "Global_Para_Obj");
   EXPECT_EQ(Get(para, "ComputerName"), Variant("WS1"));
   Let(para, "computername", Variant("WS2"));
@@ -407,16 +404,6 @@ TEST_P(QueryObjectTest, SourceQueryObjectOpensItsOwnConnection) {
   }, On(odbc() ? "connect failed" : "unable to open database file", dir_.path() + "/.s.PGSQL.5999"));
   EXPECT_EQ(e.source, source());
   EXPECT_EQ(e.description.find("secret"), std::string::npos) << e.description;  // no password shown
-}
-
-TEST_P(QueryObjectTest, EmptyValueIsNullInDateTimeAndBooleanColumns) {
-  Exec("create table typed (day date, stamp timestamp, flag boolean, code char(2))");
-  Call(q_, "InsertRecord", "typed", "day,stamp,flag,code", Values("", "", "", ""));
-  EXPECT_EQ(Count("typed", "day is null and stamp is null and flag is null"), 1);
-  EXPECT_EQ(Count("typed", "code is not null"), 1);
-  Call(q_, "UpdateRecord", "typed", "day,stamp", Values("2024-01-05", "2024-01-05 10:20:30"), "");
-  EXPECT_EQ(ConcatText(Scalar("select day from typed")), "2024-01-05");
-  EXPECT_EQ(ConcatText(Scalar("select stamp from typed")), "2024-01-05 10:20:30");
 }
 
 // ---------------------------------------------------------------- connection texts
@@ -470,7 +457,7 @@ TEST_F(PostgresQueryObjectTest, StatementsFollowATableThatChangedUnderThem) {
   Variant rs = Open("select * from rpt");
   EXPECT_EQ(Get(rs, "FieldCount"), Variant(int32_t{4}));
   EXPECT_TRUE(Call(rs, "Fields", "amt").IsNull());
-  // Dropped and made again by this connection: ColumnTypesAreReadAgainAfterTheTableIsRecreated.
+  // Dropped and made again by this connection: EmptyValueIsNullExceptInTextColumns.
 }
 
 TEST_F(PostgresQueryObjectTest, ValuesComeBackAsVariantsOfTheirType) {

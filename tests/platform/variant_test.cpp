@@ -72,7 +72,7 @@ TEST(VariantToInt16, RoundsHalfToEven) {
   }
 }
 
-TEST(VariantToInt16, OverflowsPastTheRange) {
+TEST(VariantToInteger, OverflowsPastTheRange) {
   EXPECT_EQ(32767, Variant(32767.4).ToInt16());
   EXPECT_RAISES(kErrOverflow, Variant(32767.5).ToInt16());
   EXPECT_EQ(-32768, Variant(-32768.5).ToInt16());  // rounds to the even -32768
@@ -84,9 +84,6 @@ TEST(VariantToInt16, OverflowsPastTheRange) {
   EXPECT_RAISES(kErrOverflow, Variant(1e300).ToInt16());
   const Error e = RaisedBy([] { Variant(40000.0).ToInt16(); });
   EXPECT_EQ("Overflow", e.description);
-}
-
-TEST(VariantToInt32, OverflowsPastTheRange) {
   EXPECT_EQ(2147483646, Variant(2147483646.5).ToInt32());
   EXPECT_RAISES(kErrOverflow, Variant(2147483647.5).ToInt32());
   EXPECT_RAISES(kErrOverflow, Variant(-2147483648.6).ToInt32());
@@ -112,9 +109,7 @@ TEST(VariantTextToNumber, OnlyTextThatIsANumberConverts) {
   }
   const Error e = RaisedBy([] { Variant("abc").ToDouble(); });
   EXPECT_EQ("Type mismatch", e.description);
-}
-
-TEST(VariantTextToNumber, ParseNumberLeavesTheResultAloneOnFailure) {
+  // ParseNumber leaves the result alone on failure.
   double out = 99;
   EXPECT_FALSE(ParseNumber("1,5", &out));
   EXPECT_EQ(99, out);
@@ -164,9 +159,6 @@ TEST(FormatDouble, FifteenSignificantDigits) {
       {0.0001, "0.0001"},      {-0.0, "0"},                     {-2.5, "-2.5"},
       {100.0, "100"},          {1234567.125, "1234567.125"}};
   for (const auto& [v, want] : cases) EXPECT_EQ(want, FormatDouble(v));
-}
-
-TEST(FormatDouble, IsTheTextOfADouble) {
   EXPECT_EQ("0.3", Variant(0.1 + 0.2).ToText());
   // The text reads back as the same value when 15 digits hold it.
   for (double v : {0.1, 123.456, -98765.4321, 1e-7, 3.14159265358979}) {
@@ -177,13 +169,6 @@ TEST(FormatDouble, IsTheTextOfADouble) {
 }
 
 // ------------------------------------------------------------------ dates
-
-TEST(VariantDate, SerialNumbers) {
-  EXPECT_EQ(0.0, MakeDate({1899, 12, 30}).serial);
-  EXPECT_EQ(2.0, MakeDate({1900, 1, 1}).serial);
-  EXPECT_EQ(45351.0, MakeDate({2024, 2, 29}).serial);
-  EXPECT_DOUBLE_EQ(45292.75, MakeDate({2024, 1, 1, 18, 0, 0}).serial);
-}
 
 TEST(VariantDate, SplitIsTheInverseOfMake) {
   // Every day of two centuries, each with a different time of day.
@@ -225,7 +210,11 @@ TEST(VariantDate, ParseDateRejectsWhatIsNoDate) {
   }
 }
 
-TEST(VariantDate, ConversionsAndText) {
+TEST(VariantDate, SerialNumbersConversionsAndText) {
+  EXPECT_EQ(0.0, MakeDate({1899, 12, 30}).serial);
+  EXPECT_EQ(2.0, MakeDate({1900, 1, 1}).serial);
+  EXPECT_EQ(45351.0, MakeDate({2024, 2, 29}).serial);
+  EXPECT_DOUBLE_EQ(45292.75, MakeDate({2024, 1, 1, 18, 0, 0}).serial);
   for (const Variant& v : {Variant("2024-01-01"), Variant("45292"), Variant(45292.0)})
     EXPECT_EQ(45292.0, v.ToDate().serial) << v.ToText();
   EXPECT_EQ(45292.0, Variant(Date{45292}).ToDouble());
