@@ -25,9 +25,7 @@ TEST(SqlTextTest, IdentifiersAcceptPlainAndSchemaQualifiedNamesOnly) {
   for (const char* bad : {"", "1a", "a b", "a-b", "a;drop table t", "t --", "a.b.c", ".a", "a.",
                           "\"quoted\"", "[t]", "f(1)", "a,b", "na\xC3\xA9me"})
     EXPECT_FALSE(IsIdentifier(bad)) << bad;
-}
-
-TEST(SqlTextTest, RequireIdentifierNamesTheRefusedText) {
+  // A refusal names the refused text.
   EXPECT_EQ(ExpectRaised(kErrBadStatement, [] { RequireIdentifier("t; drop table x", "table name", kSource); },
                          "table name 't; drop table x'")
                 .source,
@@ -77,13 +75,7 @@ TEST(SqlTextTest, ConditionsMustNotSwallowOrEndTheTextAfterThem) {
   EXPECT_NO_THROW(RequireSelfContainedCondition(std::string_view("a='\0'", 5), kSource));
 }
 
-TEST(SqlTextTest, FirstKeywordSkipsCommentsAndFoldsCase) {
-  EXPECT_EQ(FirstKeyword("  -- c\n /* d */ CREATE table x (a)"), "create");
-  EXPECT_EQ(FirstKeyword("Select 1"), "select");
-  EXPECT_EQ(FirstKeyword(""), "");
-}
-
-TEST(SqlTextTest, ScriptsSplitAtSemicolonsOutsideQuotesAndComments) {
+TEST(SqlTextTest, ScriptsSplitAtSemicolonsOutsideQuotesAndCommentsIntoKeywords) {
   const auto parts = SplitStatements(
       "-- header; with a semicolon\n"
       "create table a (x text default 'a;b');\n"
@@ -94,6 +86,16 @@ TEST(SqlTextTest, ScriptsSplitAtSemicolonsOutsideQuotesAndComments) {
   EXPECT_EQ(parts[0], "-- header; with a semicolon\ncreate table a (x text default 'a;b')");
   EXPECT_EQ(parts[1], "/* block ; */ insert into a values (\"q;\")");
   EXPECT_EQ(parts[2], "-- only a comment\nselect 1");  // a comment goes with the next statement
+  // The first keyword skips comments and folds case.
+  EXPECT_EQ(FirstKeyword("  -- c\n /* d */ CREATE table x (a)"), "create");
+  EXPECT_EQ(FirstKeyword("Select 1"), "select");
+  EXPECT_EQ(FirstKeyword(""), "");
+  // The fixed tables' scripts split into create statements.
+  for (std::string_view ddl : {SqliteFixedTablesDdl(), PostgresFixedTablesDdl()}) {
+    const auto fixed = SplitStatements(ddl);
+    ASSERT_GE(fixed.size(), 7u);
+    for (const auto& p : fixed) EXPECT_EQ(FirstKeyword(p), "create") << p;
+  }
 }
 
 std::string Iso(Date d) {
@@ -200,15 +202,13 @@ TEST_P(LiteralParamsTest, AliasesNamesAndOtherClausesKeepTheirLiterals) {
   EXPECT_EQ(Values(), (std::vector<std::string>{"b"}));
 }
 
-TEST_P(LiteralParamsTest, ConditionsOpenWithAValuePosition) {
+TEST_P(LiteralParamsTest, ConditionsOpenWithAValuePositionAndSkipQuotedNamesAndComments) {
   EXPECT_EQ(Run("'a'=name or x between 'b' and 'c' or y is not 'd' or z<>'e'", LiteralScope::kCondition),
             Markers("?=name or x between ? and ? or y is not ? or z<>?"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
   EXPECT_EQ(Run("computer='WS1' order by 'x'", LiteralScope::kCondition),
             Markers("computer=? order by 'x'"));
-}
-
-TEST_P(LiteralParamsTest, DoubledQuotesCommentsAndQuotedNames) {
+  // Doubled quotes, comments and quoted names.
   EXPECT_EQ(Run("name='it''s' -- note='x'\n and \"na'me\"='z' and [a'b]=''", LiteralScope::kCondition),
             Markers("name=? -- note='x'\n and \"na'me\"=? and [a'b]=?"));
   EXPECT_EQ(Values(), (std::vector<std::string>{"it's", "z", ""}));
@@ -239,14 +239,6 @@ TEST_P(LiteralParamsTest, OtherStatementsAndBrokenTextStayAsWritten) {
   EXPECT_EQ(Run("select a from t where b='unterminated", LiteralScope::kStatement),
             "select a from t where b='unterminated");
   EXPECT_TRUE(params_.empty());
-}
-
-TEST(SqlTextTest, FixedTablesScriptsSplitIntoCreateStatements) {
-  for (std::string_view ddl : {SqliteFixedTablesDdl(), PostgresFixedTablesDdl()}) {
-    const auto parts = SplitStatements(ddl);
-    ASSERT_GE(parts.size(), 7u);
-    for (const auto& p : parts) EXPECT_EQ(FirstKeyword(p), "create") << p;
-  }
 }
 
 TEST(SqlTextTest, PostgresStatementShapeFindsTheFirstStatementsEnd) {
