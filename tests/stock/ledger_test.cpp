@@ -313,6 +313,13 @@ TEST_P(LedgerTest, TheCallersConditionSelectsTheRows) {
   Calcu(two, 2, 2);
   ExpectLedger(want);
   EXPECT_EQ(Get(two, "CondStr"), Variant("computer='WS1'"));
+  // A detail condition selects one good.
+  EXPECT_EQ(Call(two, "GetDetailCondStr", Variant("123")), Variant(" goodid='123'"));
+  EXPECT_EQ(Call(two, "GetDetailCondStr", Variant("")), Variant(" goodid=''"));
+  EXPECT_EQ(QueryText(Source(3), "select count(*) from rpt_kc_zz_v where" +
+                                     Call(two, "GetDetailCondStr", Variant("1003")).ToText()),
+            (std::vector<std::string>{std::to_string(std::count_if(
+                moves_.begin(), moves_.end(), [](const Move& m) { return m.good == "1003"; }))}));
 }
 
 TEST_P(LedgerTest, BaseQuantitiesGoThroughFormatDec) {
@@ -353,17 +360,6 @@ TEST_P(LedgerTest, EveryCodeHasItsLabelAndUnknownNamesAreEmpty) {
   EXPECT_EQ(Text("select YfCkID,YfCkName,UnitName,TypeName from rpt_kc_zz_detail where goodid='9999' "
                  "order by Sn"),
             (std::vector<std::string>{"77|||入库", "|||本月合计"}));
-}
-
-TEST_P(LedgerTest, GetDetailCondStrSelectsOneGood) {
-  Variant r = NewLedger("YfCkID='13'");
-  EXPECT_EQ(Call(r, "GetDetailCondStr", Variant("123")), Variant(" goodid='123'"));
-  EXPECT_EQ(Call(r, "GetDetailCondStr", Variant("")), Variant(" goodid=''"));
-  AddMove(1, {1, "1001", "1", "13", "S01", "2024-03-02", 3, 1});
-  AddMove(1, {2, "1002", "1", "13", "S01", "2024-03-02", 4, 1});
-  EXPECT_EQ(QueryText(Source(1), "select ID from rpt_kc_zz_v where" +
-                                     Call(r, "GetDetailCondStr", Variant("1002")).ToText()),
-            (std::vector<std::string>{"2"}));
 }
 
 // ------------------------------------------------------ errors, limits
