@@ -23,6 +23,7 @@ enum Slot : DispId {
   kErrorCount,
   kErrorText,
   kClearErrors,
+  kEchoErrors,
 };
 
 const TypeInfo& ActiveXLibTypeInfo() {
@@ -36,6 +37,7 @@ const TypeInfo& ActiveXLibTypeInfo() {
                                  Function("ErrorText", {Param("Index", VarType::kInt32)},
                                           VarType::kString),
                                  Method("ClearErrors", {}),
+                                 Property("EchoErrors", VarType::kBool, kInvokeGet | kInvokeLet),
                              });
   return info;
 }
@@ -44,7 +46,7 @@ class ActiveXLib : public Dispatch {
  public:
   const TypeInfo& type_info() const override { return ActiveXLibTypeInfo(); }
 
-  Variant Invoke(const MemberInfo& member, InvokeKind, ArgList& args) override {
+  Variant Invoke(const MemberInfo& member, InvokeKind kind, ArgList& args) override {
     switch (member.id) {
       case kCreateFuncLib:
         return Variant(NewFuncLib(log_));
@@ -58,6 +60,10 @@ class ActiveXLib : public Dispatch {
         return Variant(ErrorText(args[0].ToInt32()));
       case kClearErrors:
         log_->Clear();
+        return Variant();
+      case kEchoErrors:
+        if (kind != kInvokeLet) return Variant(log_->echo());
+        log_->set_echo(args[0].ToBool());
         return Variant();
     }
     return Variant();

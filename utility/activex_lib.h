@@ -13,6 +13,10 @@
 //                                       ReportedError::ToText(); out of
 //                                       range: error 9
 //   ClearErrors()                       empties the list
+//   EchoErrors (Boolean, read/write)    True (the default): each reported
+//                                       error is also written to standard
+//                                       error; a host that prints the list
+//                                       itself sets it False
 // Every member is safe to call from several threads at once.
 #pragma once
 

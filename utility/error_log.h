@@ -7,11 +7,16 @@
 // function object it makes; all members are safe to call from several
 // threads at once.
 //
+// Each error is also written to standard error as it is reported, unless
+// the host turns that off (set_echo(false)) because it shows the list
+// itself.
+//
 // The list keeps the most recent kCapacity errors; older ones are dropped
 // (dropped() counts them) so that a host that never reads the list does not
 // grow without bound.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -47,11 +52,14 @@ class ErrorLog {
   // The error at `index`, 0 being the oldest kept; nullopt when out of range.
   std::optional<ReportedError> At(size_t index) const;
   void Clear();
+  bool echo() const { return echo_.load(std::memory_order_relaxed); }
+  void set_echo(bool on) { echo_.store(on, std::memory_order_relaxed); }
 
  private:
   mutable std::mutex mu_;
   std::deque<ReportedError> errors_;
   size_t dropped_ = 0;
+  std::atomic<bool> echo_{true};
 };
 
 }  // namespace qev::utility

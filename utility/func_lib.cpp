@@ -69,10 +69,12 @@ class FuncLib : public Dispatch {
       error.source = SourceText(args[4]);
       error.extra1 = args[5].ToText();
       error.extra2 = args[6].ToText();
-      const std::string line = "qevActiveXLib: " + error.ToText() + "\n";
-      // One write per report, so that reports of several threads do not mix.
-      std::fwrite(line.data(), 1, line.size(), stderr);
-      std::fflush(stderr);
+      if (log_->echo()) {
+        const std::string line = "qevActiveXLib: " + error.ToText() + "\n";
+        // One write per report, so that reports of several threads do not mix.
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+      }
       log_->Append(std::move(error));
     } catch (...) {
       // Reporting must never fail the component that reports.

@@ -10,9 +10,10 @@
 //   qevRaisError(ClassName, ProcName, Description, Number As Long,
 //                Source (variant), Extra1, Extra2)
 //       Reports an error that a component trapped: writes one line
-//       "qevActiveXLib: <ReportedError::ToText()>" to standard error and
-//       appends the error to the error list of the ActiveX_Lib object that
-//       made this one. Returns nothing and never raises: a Source that is
+//       "qevActiveXLib: <ReportedError::ToText()>" to standard error (unless
+//       that ActiveX_Lib object's EchoErrors is False) and appends the
+//       error to the error list of the ActiveX_Lib object that made this
+//       one. Returns nothing and never raises: a Source that is
 //       Null, Empty or an object is reported as "" or "(object)".
 #pragma once
 

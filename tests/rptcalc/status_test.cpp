@@ -53,7 +53,9 @@ std::string Reported(const std::string& proc, const std::string& table) {
 
 TEST_F(ReportedErrorsTest, ReportedErrorsGiveStatusThreeAndAreEachPrinted) {
   std::ostringstream out, err;
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(RunReport(Sheet(), out, err), kExitReportedErrors);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");  // each printed once, below
   // The sheet is printed: its summary row, without RptTab.
   EXPECT_NE(out.str().find("rpt_Tol_rbb: 1 row\n"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("rpt_Tol_Rbb_Infod: 0 rows\n"), std::string::npos);

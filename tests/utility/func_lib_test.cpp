@@ -72,6 +72,13 @@ TEST(QevRaisError, WritesOneLineToStandardErrorAndAppendsToTheList) {
   // The caller's variables are not changed.
   EXPECT_EQ(report.description, Variant("no such table: rpt_rbbd"));
   EXPECT_EQ(report.number, Variant(int32_t{32002}));
+  // A host that prints the list itself turns the line off; the list still grows.
+  EXPECT_EQ(Get(activex, "EchoErrors"), Variant(true));
+  Let(activex, "EchoErrors", Variant(false));
+  ::testing::internal::CaptureStderr();
+  report.Send(lib);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(Get(activex, "ErrorCount"), Variant(int32_t{2}));
 }
 
 TEST(QevRaisError, AwkwardArgumentsAreReportedNotRaised) {

@@ -6,7 +6,13 @@
 
 namespace rptcalc {
 
-void ClearReportedErrors() { qev::Call(qev::frame::GetActiveXObj(), "ClearErrors"); }
+void ClearReportedErrors() {
+  const qev::Variant lib = qev::frame::GetActiveXObj();
+  // rptcalc prints the list once the calculation has returned; the
+  // library's own line per error would show each one twice.
+  qev::Let(lib, "EchoErrors", qev::Variant(false));
+  qev::Call(lib, "ClearErrors");
+}
 
 std::vector<std::string> ReportedErrors() {
   const qev::Variant lib = qev::frame::GetActiveXObj();

@@ -10,7 +10,9 @@
 
 namespace rptcalc {
 
-// Forgets the errors reported so far (before a calculation starts).
+// Forgets the errors reported so far (before a calculation starts), and
+// stops the library writing each one to standard error as it comes: they
+// are printed from ReportedErrors once the calculation returns.
 void ClearReportedErrors();
 
 // The errors reported since the last ClearReportedErrors, oldest first,
