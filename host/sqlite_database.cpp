@@ -63,20 +63,12 @@ using PreparedPtr = std::unique_ptr<Prepared>;
 // datetime, timestamp): SQLite keeps such values as text, which reaches the
 // reports as a date value, as it does from a server's date columns, so that
 // every text made from it is the same on both engines (a midnight shows as
-// the date alone). A time of day alone ("time") is no date.
-bool ContainsNoCase(std::string_view text, std::string_view upper_word) {
-  if (text.size() < upper_word.size()) return false;
-  for (size_t i = 0; i + upper_word.size() <= text.size(); ++i)
-    if (UpperAscii(text[i]) == upper_word[0] &&
-        EqualsNoCase(text.substr(i, upper_word.size()), upper_word))
-      return true;
-  return false;
-}
-
+// the date alone). A time of day alone ("time") is no date. Asked only
+// when a statement's columns are described (DescribeColumns).
 bool DeclaredTypeIsDate(const char* declared) {
   if (declared == nullptr) return false;
-  const std::string_view type(declared);
-  return ContainsNoCase(type, "DATE") || ContainsNoCase(type, "TIMESTAMP");
+  const std::string upper = ToUpperAscii(declared);
+  return upper.find("DATE") != std::string::npos || upper.find("TIMESTAMP") != std::string::npos;
 }
 
 Variant ColumnValue(sqlite3_stmt* stmt, int column, bool date_column) {

@@ -75,6 +75,5 @@ struct StatementFinalizer {
   void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 };
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-using StatementCache = BasicStatementCache<StatementPtr>;
 
 }  // namespace qev::host

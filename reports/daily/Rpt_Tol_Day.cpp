@@ -22,7 +22,6 @@ class Rpt_Tol_Day : public DayFiguresReport {
   using DayFiguresReport::DayFiguresReport;
 
  protected:
-
   // The day is always part of the grouping here, so there is no key of
   // registration and day: QtyIndex 2 counts nothing (its statements fail in
   // the database, like any other unknown index).
